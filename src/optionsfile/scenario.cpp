@@ -1,0 +1,37 @@
+#include "optionsfile/scenario.h"
+
+namespace kv {
+
+std::string SourceEntry::fixedScc(std::string_view code) {
+    std::string out(code.substr(0, 10));
+    out.resize(10, ' ');
+    return out;
+}
+
+void Scenario::appendSource(SourceEntry entry) {
+    if (sources.empty())
+        sources.emplace_back();
+    sources.back() = std::move(entry);
+    sources.emplace_back();
+}
+
+void Scenario::appendGrowthFile(std::string path) {
+    if (growthfiles.empty())
+        growthfiles.emplace_back();
+    growthfiles.back() = std::move(path);
+    growthfiles.emplace_back();
+}
+
+void Scenario::clearFoundFlags() {
+    found_runfiles = found_options = found_period = found_region = found_source = false;
+    found_pop = found_alloc = found_growth = found_emfac = found_deter = false;
+    found_stage2 = found_modelyear = found_daily = false;
+}
+
+void copy_file_collection(const AllocCollection& source, AllocCollection& target) {
+    target.clear();
+    for (const auto& entry : source)
+        target.add(entry, entry->allocfile);
+}
+
+} // namespace kv

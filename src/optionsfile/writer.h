@@ -1,0 +1,44 @@
+#pragma once
+
+#include <istream>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "shell/path_rules.h"
+
+namespace kv {
+
+class Session;
+struct Scenario;
+
+// What a write produced. `errorNumber` and `errorText` describe the first failure; `notes`
+// say what the writer did about a malformed template (shown to the user, the file is
+// still written).
+struct WriteResult {
+    bool ok = true;
+    int errorNumber = 0;
+    std::string errorText;
+    std::vector<std::string> notes;
+};
+
+// The stream layer: copies `templ` into `out`, regenerating the managed packets from the
+// scenario. Changes only `stage2str` (empty becomes "0") and run-file slots 12 and 13.
+WriteResult write_options_stream(Scenario& scenario, std::istream& templ, std::ostream& out,
+                                 const PathRules& rules, const std::string& headerTime);
+
+// Writes `newoptdir`/`newoptfile` from the template `optdir`/`optfile`. The new file is
+// written under a temporary name in the target's directory, flushed and renamed into place,
+// so a failed write never leaves a partial file, and writing over the template itself is
+// safe. Reports a failure with "file error <n>" and answers false.
+bool newoptions(Session& session);
+
+// The same with an explicit target path and temporary name (the in-place save).
+bool write_options_file(Session& session, const std::string& templatePath,
+                        const std::string& targetPath);
+
+// "Written by Kelvaro interface at " and the current date and time.
+std::string header_line(const std::string& headerTime);
+std::string current_general_date_time();
+
+} // namespace kv

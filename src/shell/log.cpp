@@ -1,0 +1,32 @@
+#include "shell/log.h"
+
+namespace kv {
+
+bool Log::open(const std::filesystem::path& path) {
+    close();
+    file_.open(path, std::ios::out | std::ios::trunc | std::ios::binary);
+    if (!file_)
+        return false;
+    target_ = &file_;
+    return true;
+}
+
+void Log::attach(std::ostream& stream) {
+    close();
+    target_ = &stream;
+}
+
+void Log::write(std::string_view line) {
+    if (target_ == nullptr)
+        return;
+    *target_ << line << "\r\n";
+    target_->flush();
+}
+
+void Log::close() {
+    if (file_.is_open())
+        file_.close();
+    target_ = nullptr;
+}
+
+} // namespace kv

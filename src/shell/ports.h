@@ -1,0 +1,88 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+// The interfaces through which the core reaches the outside world. The Qt layer implements
+// them with real widgets and processes; tests and kvopt implement them with scripts.
+namespace kv {
+
+enum class MessageIcon { None, Information, Exclamation, Critical, Question };
+
+// A common file dialog as the program describes it. `filter` keeps the classic form
+// "description|pattern|description|pattern"; `filterIndex` is 1-based.
+struct FileDialogRequest {
+    std::string title;
+    std::string filter;
+    int filterIndex = 1;
+    std::string initialDir;
+    std::string initialFile;
+    bool promptOverwrite = false;
+};
+
+// What a file dialog answers: the full path and the bare file name (the dialog's title of
+// the file). Cancel is an empty optional.
+struct FileChoice {
+    std::string path;
+    std::string fileTitle;
+};
+
+// The three status lines of the main window and whether "&View Message File" is offered.
+struct StatusDisplay {
+    std::string text;
+    bool viewMessageVisible = false;
+};
+
+class UserInterface {
+public:
+    virtual ~UserInterface() = default;
+
+    // An empty title means the box has no title of its own.
+    virtual void showMessage(const std::string& text, const std::string& title,
+                             MessageIcon icon) = 0;
+    virtual bool askYesNo(const std::string& text, const std::string& title) = 0;
+    virtual std::optional<FileChoice> chooseOpenFile(const FileDialogRequest& request) = 0;
+    virtual std::optional<FileChoice> chooseSaveFile(const FileDialogRequest& request) = 0;
+    virtual void setBusy(bool busy) = 0;
+    virtual void setCaption(const std::string& caption) = 0;
+    virtual void setStatus(const StatusDisplay& status) = 0;
+};
+
+// Shows the busy pointer for as long as it lives, so every early return restores it.
+class BusyPointer {
+public:
+    explicit BusyPointer(UserInterface& ui) : ui_(ui) { ui_.setBusy(true); }
+    ~BusyPointer() { ui_.setBusy(false); }
+    BusyPointer(const BusyPointer&) = delete;
+    BusyPointer& operator=(const BusyPointer&) = delete;
+
+private:
+    UserInterface& ui_;
+};
+
+// A program to start: never through a shell, always as an argument vector.
+struct LaunchRequest {
+    std::string program;
+    std::vector<std::string> arguments;
+    std::string workingDirectory; // empty: inherit
+};
+
+struct LaunchResult {
+    bool started = false;
+    int exitCode = 0;
+    bool crashed = false;
+    std::string errorText; // why it could not be started
+};
+
+class Launcher {
+public:
+    virtual ~Launcher() = default;
+    // Starts the program and returns without waiting for it.
+    virtual LaunchResult startDetached(const LaunchRequest& request) = 0;
+    // Starts the program and waits for it to end; the Qt implementation keeps the event
+    // loop running meanwhile so the windows stay responsive.
+    virtual LaunchResult runAndWait(const LaunchRequest& request) = 0;
+};
+
+} // namespace kv

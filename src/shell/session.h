@@ -1,0 +1,62 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "editors/state_table.h"
+#include "optionsfile/reference_db.h"
+#include "optionsfile/scenario.h"
+#include "shell/log.h"
+#include "shell/path_rules.h"
+#include "shell/ports.h"
+#include "shell/settings.h"
+
+namespace kv {
+
+// The title of every message box described as titled with the application's title.
+inline constexpr std::string_view kAppTitle = "US XQB KELVARO MODEL";
+
+// The one shared state of a running program: settings, scenario, log, state table,
+// reference database access and the ports. Created once by main() (or by kvopt, or by a
+// test) and handed by reference to everything that needs it.
+class Session {
+public:
+    Session(UserInterface& ui, Launcher& launcher, ReferenceDbOpener& refdbs,
+            std::filesystem::path programDir, PathRules rules = PathRules::native());
+
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    UserInterface& ui;
+    Launcher& launcher;
+    ReferenceDbOpener& refdbs;
+    const std::filesystem::path programDir;
+    const PathRules rules;
+
+    Settings settings;
+    Scenario scenario;
+    Log log;
+    StateList statelist;
+    std::int16_t loadcount = 0;
+    std::vector<std::string> arguments; // the command line, shown by the about window
+
+    // The reference database while it is open (between open_reference_db and
+    // close_reference_db), and the path that was tried last.
+    std::string refdbpath;
+    std::shared_ptr<ReferenceDb> refdb;
+
+    // Joins with the platform separator.
+    std::string join(std::string_view dir, std::string_view name) const {
+        return rules.join(dir, name);
+    }
+    // Shows a message box titled with the application's title.
+    void message(const std::string& text, MessageIcon icon = MessageIcon::None) {
+        ui.showMessage(text, std::string(kAppTitle), icon);
+    }
+};
+
+} // namespace kv

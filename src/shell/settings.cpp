@@ -1,0 +1,125 @@
+#include "shell/settings.h"
+
+#include <fstream>
+#include <sstream>
+
+#include "optionsfile/reader.h"
+#include "shell/dialog_helpers.h"
+#include "shell/session.h"
+
+namespace kv {
+
+namespace {
+
+constexpr std::string_view kKeys[6] = {":model directory",   ":model executable",
+                                       ":input option file", ":output option file",
+                                       ":Data dir",          ":ACCESS executable"};
+
+void report_missing(Session& session, const std::string& path) {
+    session.message(path + " does not exist. Correct kv-gui.ini and retry.");
+}
+
+} // namespace
+
+std::string settings_value(std::string_view line) {
+    return std::string(line.substr(0, line.find('\t')));
+}
+
+std::string settings_file_text(const Settings& settings, std::string_view optfile,
+                               std::string_view newoptfile) {
+    const std::string_view values[6] = {settings.modeldir, settings.modelexe, optfile,
+                                        newoptfile,        settings.datadir,  settings.accessexe};
+    std::string text;
+    for (int i = 0; i < 6; ++i) {
+        text += values[i];
+        text += '\t';
+        text += kKeys[i];
+        text += "\r\n";
+    }
+    return text;
+}
+
+bool write_settings(Session& session) {
+    const auto path = session.programDir / std::string(Settings::kFileName);
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << settings_file_text(session.settings, session.scenario.optfile,
+                              session.scenario.newoptfile);
+    out.close();
+    if (!out)
+        return false;
+    session.settings.inipath = path.string();
+    return true;
+}
+
+namespace {
+
+// The six values of a settings file, read by position; missing lines give empty values.
+std::array<std::string, 6> read_values(std::istream& in) {
+    std::array<std::string, 6> values;
+    std::string line;
+    for (auto& value : values) {
+        if (!read_line(in, line))
+            break;
+        value = settings_value(line);
+    }
+    return values;
+}
+
+} // namespace
+
+bool check_settings(Session& session) {
+    std::ifstream in(session.settings.inipath, std::ios::binary);
+    std::array<std::string, 6> values;
+    if (in)
+        values = read_values(in);
+
+    Settings& s = session.settings;
+    Scenario& sc = session.scenario;
+    s.modeldir = values[0];
+    s.modelexe = values[1];
+    const std::string exe = session.join(s.modeldir, s.modelexe);
+    if (!file_exists(exe)) {
+        report_missing(session, exe);
+        return false;
+    }
+    sc.optfile = values[2];
+    const std::string opt = session.join(s.modeldir, sc.optfile);
+    if (!file_exists(opt)) {
+        report_missing(session, opt);
+        return false;
+    }
+    sc.newoptfile = values[3];
+    const std::string newopt = session.join(s.modeldir, sc.newoptfile);
+    if (!file_exists(newopt)) {
+        report_missing(session, newopt);
+        return false;
+    }
+    s.datadir = values[4];
+    if (!file_exists(s.datadir, kDirectoriesToo)) {
+        report_missing(session, s.datadir);
+        return false;
+    }
+    s.accessexe = values[5];
+    if (!file_exists(s.accessexe)) {
+        report_missing(session, s.accessexe);
+        return false;
+    }
+    return true;
+}
+
+bool read_settings_file(const std::string& path, RecordedSettings& out) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    const auto values = read_values(in);
+    out.settings.modeldir = values[0];
+    out.settings.modelexe = values[1];
+    out.optfile = values[2];
+    out.newoptfile = values[3];
+    out.settings.datadir = values[4];
+    out.settings.accessexe = values[5];
+    out.settings.inipath = path;
+    return true;
+}
+
+} // namespace kv

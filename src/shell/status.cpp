@@ -1,0 +1,119 @@
+#include "shell/status.h"
+
+#include <chrono>
+#include <ctime>
+#include <filesystem>
+#include <optional>
+
+#include "shell/dialog_helpers.h"
+#include "shell/session.h"
+#include "shell/text.h"
+
+namespace kv {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The shown name: the bare file name when the file lies in the model's outputs directory,
+// otherwise directory, separator and name; always in lower case.
+std::string shown_name(const std::string& dir, const std::string& file, const Settings& settings,
+                       const PathRules& rules) {
+    if (iequals(dir, rules.join(settings.modeldir, "outputs")))
+        return lower(file);
+    return lower(rules.join(dir, file));
+}
+
+std::optional<std::int64_t> to_epoch_seconds(fs::file_time_type t) {
+    const auto sys = std::chrono::file_clock::to_sys(t);
+    return std::chrono::duration_cast<std::chrono::seconds>(sys.time_since_epoch()).count();
+}
+
+// Blanks padding the name to its field (taken from a run of 12), the size right-aligned in
+// 8 places (from a run of 11), " bytes " and the date. A name longer than its field or a
+// size longer than 8 digits cannot be laid out: no size and date part then.
+std::optional<std::string> size_and_date(const std::string& name, std::size_t field,
+                                         const std::string& path) {
+    if (name.size() > field)
+        return std::nullopt;
+    std::error_code ec;
+    const auto size = fs::file_size(path, ec);
+    if (ec)
+        return std::nullopt;
+    const auto time = fs::last_write_time(path, ec);
+    if (ec)
+        return std::nullopt;
+    const std::string digits = std::to_string(size);
+    if (digits.size() > 8)
+        return std::nullopt;
+    std::string part(std::min<std::size_t>(field - name.size(), 12), ' ');
+    part += std::string(8 - digits.size(), ' ');
+    part += digits;
+    part += " bytes ";
+    part += general_date_time(*to_epoch_seconds(time));
+    return part;
+}
+
+// The path of a file in a directory, as it exists on disk; empty when it does not.
+std::string existing_file(const PathRules& rules, const std::string& dir,
+                          const std::string& file) {
+    if (file.empty())
+        return {};
+    const std::string found = resolve_existing_path(rules.join(dir, file));
+    std::error_code ec;
+    if (found.empty() || !fs::is_regular_file(found, ec))
+        return {};
+    return found;
+}
+
+} // namespace
+
+std::string caption_text(std::string_view optfile) {
+    return std::string(kAppTitle) + " (" + lower(optfile) + ")";
+}
+
+std::string general_date_time(std::int64_t secondsSinceEpoch) {
+    const std::time_t t = static_cast<std::time_t>(secondsSinceEpoch);
+    std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &t);
+#else
+    localtime_r(&t, &local);
+#endif
+    const int hour12 = local.tm_hour % 12 == 0 ? 12 : local.tm_hour % 12;
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%d/%d/%d %d:%02d:%02d %s", local.tm_mon + 1, local.tm_mday,
+                  local.tm_year + 1900, hour12, local.tm_min, local.tm_sec,
+                  local.tm_hour < 12 ? "AM" : "PM");
+    return buf;
+}
+
+StatusDisplay status_display(const Scenario& sc, const Settings& settings,
+                             const PathRules& rules) {
+    std::string line1 = "Simulation Run Title       : " + sc.title1str;
+    std::string line2 =
+        "Current Message File     : " + shown_name(sc.msgdir, sc.msgfile, settings, rules);
+    std::string line3 =
+        "Current Output Data File : " + shown_name(sc.outdir, sc.outfile, settings, rules);
+
+    StatusDisplay status;
+    if (const std::string out = existing_file(rules, sc.outdir, sc.outfile); !out.empty()) {
+        if (const auto part = size_and_date(sc.outfile, 15, out))
+            line3 += *part;
+    }
+    if (const std::string msg = existing_file(rules, sc.msgdir, sc.msgfile); !msg.empty()) {
+        if (const auto part = size_and_date(sc.msgfile, 13, msg))
+            line2 += *part;
+        status.viewMessageVisible = true;
+    }
+    status.text = line1 + "\n" + line2 + "\n" + line3;
+    return status;
+}
+
+void set_caption(Session& session) { session.ui.setCaption(caption_text(session.scenario.optfile)); }
+
+void show_status(Session& session) {
+    session.ui.setStatus(status_display(session.scenario, session.settings, session.rules));
+}
+
+} // namespace kv

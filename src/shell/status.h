@@ -1,0 +1,32 @@
+#pragma once
+
+#include <string>
+#include <cstdint>
+#include <string_view>
+
+#include "shell/ports.h"
+
+namespace kv {
+
+class Session;
+struct Scenario;
+struct Settings;
+struct PathRules;
+
+// "US XQB KELVARO MODEL (" + optfile in lower case + ")".
+std::string caption_text(std::string_view optfile);
+
+// The three status lines and whether "&View Message File" is offered, computed from what
+// exists on disk now.
+StatusDisplay status_display(const Scenario& scenario, const Settings& settings,
+                             const PathRules& rules);
+
+// Sets the main window's caption from `optfile`.
+void set_caption(Session& session);
+// Rebuilds the status label and the state of the message button.
+void show_status(Session& session);
+
+// The file's last-modified time in the general date-and-time format, "12/7/2026 8:05:09 PM".
+std::string general_date_time(std::int64_t secondsSinceEpoch);
+
+} // namespace kv

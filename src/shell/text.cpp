@@ -1,0 +1,73 @@
+#include "shell/text.h"
+
+#include <algorithm>
+
+namespace kv {
+
+namespace {
+
+bool is_blank(char c) { return c == ' '; }
+
+char to_upper_ascii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
+char to_lower_ascii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+
+} // namespace
+
+std::string upper(std::string_view text) {
+    std::string out(text);
+    std::transform(out.begin(), out.end(), out.begin(), to_upper_ascii);
+    return out;
+}
+
+std::string lower(std::string_view text) {
+    std::string out(text);
+    std::transform(out.begin(), out.end(), out.begin(), to_lower_ascii);
+    return out;
+}
+
+std::string trim_left(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size() && is_blank(text[i]))
+        ++i;
+    return std::string(text.substr(i));
+}
+
+std::string trim_right(std::string_view text) {
+    std::size_t n = text.size();
+    while (n > 0 && is_blank(text[n - 1]))
+        --n;
+    return std::string(text.substr(0, n));
+}
+
+std::string trim(std::string_view text) { return trim_right(trim_left(text)); }
+
+bool contains(std::string_view text, std::string_view part) {
+    return text.find(part) != std::string_view::npos;
+}
+
+bool iequals(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (to_upper_ascii(a[i]) != to_upper_ascii(b[i]))
+            return false;
+    }
+    return true;
+}
+
+std::string mid(std::string_view text, std::size_t start1, std::size_t count) {
+    if (start1 == 0 || start1 > text.size())
+        return {};
+    return std::string(text.substr(start1 - 1, count));
+}
+
+std::string colon_value_keep_case(std::string_view line) {
+    const auto colon = line.find(':');
+    if (colon == std::string_view::npos)
+        return trim(line);
+    return trim(line.substr(colon + 1));
+}
+
+std::string colon_value(std::string_view line) { return upper(colon_value_keep_case(line)); }
+
+} // namespace kv

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// Text helpers shared by the whole core. Case conversion touches ASCII letters only:
+// options files are 8-bit text in an unknown code page, so bytes above 127 pass through
+// unchanged (UTF-8 names survive a read and a write untouched).
+namespace kv {
+
+std::string upper(std::string_view text);
+std::string lower(std::string_view text);
+std::string trim(std::string_view text);
+std::string trim_left(std::string_view text);
+std::string trim_right(std::string_view text);
+
+bool contains(std::string_view text, std::string_view part);
+bool iequals(std::string_view a, std::string_view b);
+
+// Mid$-style extraction with 1-based positions that never throws.
+std::string mid(std::string_view text, std::size_t start1, std::size_t count = std::string_view::npos);
+
+// The value after the first colon of a line, trimmed and upper-cased; the whole line so
+// treated when it has no colon.
+std::string colon_value(std::string_view line);
+
+// The same, but keeping the case of the text (path values on case-sensitive systems).
+std::string colon_value_keep_case(std::string_view line);
+
+} // namespace kv

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "shell/ports.h"
+
+namespace kv::test {
+
+// A UserInterface that records every message box and answers questions and file dialogs
+// from queues, so no test ever blocks on a modal box. An empty file-dialog queue answers
+// Cancel; an empty yes/no queue answers `defaultYes`.
+class ScriptedUserInterface : public UserInterface {
+public:
+    struct Message {
+        std::string text;
+        std::string title;
+        MessageIcon icon;
+        bool operator==(const Message&) const = default;
+    };
+    struct Dialog {
+        bool save;
+        FileDialogRequest request;
+    };
+
+    void showMessage(const std::string& text, const std::string& title,
+                     MessageIcon icon) override;
+    bool askYesNo(const std::string& text, const std::string& title) override;
+    std::optional<FileChoice> chooseOpenFile(const FileDialogRequest& request) override;
+    std::optional<FileChoice> chooseSaveFile(const FileDialogRequest& request) override;
+    void setBusy(bool busy) override;
+    void setCaption(const std::string& caption) override { captions.push_back(caption); }
+    void setStatus(const StatusDisplay& status) override { statuses.push_back(status); }
+
+    // Queues the answer of the next file dialog: a full path (its file title is the text
+    // after the last separator), or nullopt for Cancel.
+    void answerFile(std::optional<std::string> path);
+    void answerYesNo(bool yes) { yesNoAnswers.push_back(yes); }
+
+    // Texts of the messages shown so far.
+    std::vector<std::string> messageTexts() const;
+
+    std::vector<Message> messages;
+    std::vector<std::string> questions;
+    std::vector<Dialog> dialogs;
+    std::vector<std::string> captions;
+    std::vector<StatusDisplay> statuses;
+    std::deque<std::optional<std::string>> fileAnswers;
+    std::deque<bool> yesNoAnswers;
+    bool defaultYes = true;
+    int busyDepth = 0;    // > 0 while the busy pointer is shown
+    int busyChanges = 0;  // how many times it was switched
+};
+
+} // namespace kv::test

@@ -1,0 +1,26 @@
+// kvopt: the command-line companion of the Kelvaro Model Interface.
+#include <CLI/CLI.hpp>
+
+#include "commands.h"
+
+int main(int argc, char** argv) {
+    CLI::App app{"kvopt: read, check, change and run Kelvaro options files"};
+    app.require_subcommand(1);
+    kvopt::Globals globals;
+    app.add_option("--model-dir", globals.modelDir,
+                   "Model directory (default: from kv-gui.ini next to kvopt, else the "
+                   "current directory)");
+    app.add_option("--data-dir", globals.dataDir, "Data directory (default: as --model-dir)");
+
+    kvopt::register_options_commands(app, globals);
+    kvopt::register_refdb_commands(app, globals);
+    kvopt::register_run_commands(app, globals);
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        const int code = app.exit(e);
+        return code == 0 ? 0 : kvopt::kUsage;
+    }
+    return globals.exitCode;
+}

@@ -1,0 +1,7 @@
+#include "commands.h"
+
+namespace kvopt {
+
+void register_options_commands(CLI::App&, Globals&) {}
+
+} // namespace kvopt
