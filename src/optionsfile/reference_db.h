@@ -1,14 +1,15 @@
 #pragma once
 
+#include "optionsfile/jet_query.h"
+
 #include <cstddef>
 #include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
-
-#include "optionsfile/jet_query.h"
 
 namespace kv {
 
@@ -26,15 +27,28 @@ struct RecordSet {
     const std::string& value(std::size_t row, std::string_view column) const;
 };
 
-// A failure of the reference database: the engine's text and its error number.
+// A failure of the reference database: the engine's text and its error number (Jet's numbers
+// where Jet has one: 3024 file not found, 3049 damaged or truncated file, 3051 cannot open
+// (permission, a directory), 3343 not a database, 3078 missing table, 3265 missing column,
+// 3061 unknown name in a query, 3075 query syntax or Like pattern, 3027 a query that would
+// write, 3000 anything else). Errors about a file carry its path separately; their text is
+// written to read well with the path right after it ("Could not find file " + path), which
+// is how the open failure message is built.
 class ReferenceDbError : public std::runtime_error {
 public:
     ReferenceDbError(std::string text, int number)
         : std::runtime_error(std::move(text)), number_(number) {}
+    ReferenceDbError(std::string text, int number, std::string path)
+        : std::runtime_error(std::move(text)), number_(number), path_(std::move(path)) {}
     int number() const { return number_; }
+    // The file the error is about; empty for a query error.
+    const std::string& path() const { return path_; }
+    // The text followed by the path, for a log line or a command-line message.
+    std::string describe() const { return what() + path_; }
 
 private:
     int number_;
+    std::string path_;
 };
 
 // The reference database: tables `Counties` and `Equipment Types`, read-only.
