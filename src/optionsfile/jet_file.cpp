@@ -32,9 +32,12 @@ struct MallocFreer {
 using MdbHandlePtr = std::unique_ptr<MdbHandle, HandleCloser>;
 using MdbTablePtr = std::unique_ptr<MdbTableDef, TableFreer>;
 
-// Memo values are cut at the bind size; Access keeps up to 65,535 characters in a memo typed
-// by hand, which UTF-8 may make three times as long.
-constexpr std::size_t kBindSize = 200000;
+// libmdb converts every text value into a fresh buffer of the bind size and cuts memo values
+// at it. Reading starts with its default, which any text column fits, and a table whose memo
+// value fills the buffer is read again with a larger one. The buffer also carries OLE data
+// a page at a time, so it never goes below a page.
+constexpr std::size_t kFirstBindSize = 16384;
+constexpr std::size_t kLastBindSize = 16384 * 64; // memo values past 1 MB of UTF-8 are cut
 
 constexpr std::size_t kJet3PageSize = 2048;
 constexpr std::size_t kJetPageSize = 4096;
@@ -79,6 +82,51 @@ template <typename RowFn> std::size_t scan_table(MdbHandle* h, MdbTableDef* t, R
 ReferenceDbError damaged(const std::string& what, const std::string& path) {
     return ReferenceDbError(
         "Damaged or truncated Access database (" + what + "): ", refdb_error::kDamaged, path);
+}
+
+// One pass over a table at the handle's bind size; tells when a memo value filled it.
+RecordSet read_rows(MdbHandle* h, MdbTableDef* t, const std::string& path, bool& memoFilled) {
+    RecordSet rs;
+    for (unsigned j = 0; j < t->num_cols; ++j)
+        rs.columns.emplace_back(column_at(t, j)->name);
+    // A value stored in the row itself must lie inside the page buffer it is read from.
+    const auto in_page = [&](const MdbColumn* col, std::size_t size) {
+        return col->cur_value_start >= 0 &&
+               static_cast<std::size_t>(col->cur_value_start) + size <= sizeof h->pg_buf;
+    };
+    const std::size_t read = scan_table(h, t, [&](const auto& buffers, const auto& lengths) {
+        std::vector<std::string> row;
+        row.reserve(t->num_cols);
+        for (unsigned j = 0; j < t->num_cols; ++j) {
+            MdbColumn* col = column_at(t, j);
+            const int len = lengths[j];
+            if (col->col_type == MDB_BINARY) {
+                // The bound text of a binary value stops at its first zero byte.
+                const auto size = static_cast<std::size_t>(std::max(col->cur_value_len, 0));
+                row.push_back(size > 0 && in_page(col, size)
+                                  ? hex_text(h->pg_buf + col->cur_value_start, size)
+                                  : std::string());
+            } else if (len <= 0) {
+                row.emplace_back(); // NULL or empty
+            } else if (col->col_type == MDB_DATETIME && in_page(col, sizeof(double))) {
+                row.push_back(jet_date_text(mdb_get_double(h->pg_buf, col->cur_value_start)));
+            } else if (col->col_type == MDB_OLE) {
+                std::size_t size = 0;
+                std::unique_ptr<void, MallocFreer> data(mdb_ole_read_full(h, col, &size));
+                row.push_back(data ? hex_text(static_cast<unsigned char*>(data.get()), size)
+                                   : std::string());
+            } else {
+                // A memo cut at the buffer ends within a character of its end.
+                if (col->col_type == MDB_MEMO && static_cast<std::size_t>(len) + 4 >= h->bind_size)
+                    memoFilled = true;
+                row.emplace_back(buffers[j].data(), static_cast<std::size_t>(len));
+            }
+        }
+        rs.rows.push_back(std::move(row));
+    });
+    if (read < t->num_rows)
+        throw damaged("table [" + std::string(t->name) + "] cut short", path);
+    return rs;
 }
 
 } // namespace
@@ -143,7 +191,7 @@ JetFile::JetFile(const std::string& path) : path_(path), impl_(std::make_unique<
     MdbHandle* h = impl_->handle.get();
     if (!h)
         throw damaged("cannot read its header", path);
-    mdb_set_bind_size(h, kBindSize);
+    mdb_set_bind_size(h, kFirstBindSize);
     if (!mdb_read_catalog(h, MDB_TABLE))
         throw damaged("cannot read its catalog", path);
     // The catalog is itself a table; reading fewer of its rows than it declares means the
@@ -153,9 +201,12 @@ JetFile::JetFile(const std::string& path) : path_(path), impl_(std::make_unique<
         throw damaged("no catalog table", path);
     if (!mdb_read_columns(objects.get()))
         throw damaged("cannot read the catalog's columns", path);
-    const unsigned declared = objects->num_rows;
-    const std::size_t read = scan_table(h, objects.get(), [](auto&, auto&) {});
-    if (read < declared)
+    // Counted without binding any column: nothing is converted to text.
+    mdb_rewind_table(objects.get());
+    std::size_t read = 0;
+    while (mdb_fetch_row(objects.get()))
+        ++read;
+    if (read < objects->num_rows)
         throw damaged("catalog cut short", path);
 }
 
@@ -191,44 +242,13 @@ RecordSet JetFile::readTable(const std::string& name) const {
     if (!mdb_read_columns(t))
         throw damaged("cannot read the columns of [" + name + "]", path_);
 
-    RecordSet rs;
-    for (unsigned j = 0; j < t->num_cols; ++j)
-        rs.columns.emplace_back(column_at(t, j)->name);
-    // A value stored in the row itself must lie inside the page buffer it is read from.
-    const auto in_page = [&](const MdbColumn* col, std::size_t size) {
-        return col->cur_value_start >= 0 &&
-               static_cast<std::size_t>(col->cur_value_start) + size <= sizeof h->pg_buf;
-    };
-    const std::size_t read = scan_table(h, t, [&](const auto& buffers, const auto& lengths) {
-        std::vector<std::string> row;
-        row.reserve(t->num_cols);
-        for (unsigned j = 0; j < t->num_cols; ++j) {
-            MdbColumn* col = column_at(t, j);
-            const int len = lengths[j];
-            if (col->col_type == MDB_BINARY) {
-                // The bound text of a binary value stops at its first zero byte.
-                const auto size = static_cast<std::size_t>(std::max(col->cur_value_len, 0));
-                row.push_back(size > 0 && in_page(col, size)
-                                  ? hex_text(h->pg_buf + col->cur_value_start, size)
-                                  : std::string());
-            } else if (len <= 0) {
-                row.emplace_back(); // NULL or empty
-            } else if (col->col_type == MDB_DATETIME && in_page(col, sizeof(double))) {
-                row.push_back(jet_date_text(mdb_get_double(h->pg_buf, col->cur_value_start)));
-            } else if (col->col_type == MDB_OLE) {
-                std::size_t size = 0;
-                std::unique_ptr<void, MallocFreer> data(mdb_ole_read_full(h, col, &size));
-                row.push_back(data ? hex_text(static_cast<unsigned char*>(data.get()), size)
-                                   : std::string());
-            } else {
-                row.emplace_back(buffers[j].data(), static_cast<std::size_t>(len));
-            }
-        }
-        rs.rows.push_back(std::move(row));
-    });
-    if (read < t->num_rows)
-        throw damaged("table [" + name + "] cut short", path_);
-    return rs;
+    for (std::size_t bind = kFirstBindSize;; bind *= 8) {
+        mdb_set_bind_size(h, bind);
+        bool memoFilled = false;
+        RecordSet rs = read_rows(h, t, path_, memoFilled);
+        if (!memoFilled || bind >= kLastBindSize)
+            return rs;
+    }
 }
 
 } // namespace kv

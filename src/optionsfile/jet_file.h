@@ -38,6 +38,7 @@ public:
 
 private:
     struct Impl;
+
     std::string path_;
     std::unique_ptr<Impl> impl_;
 };
