@@ -42,6 +42,7 @@ constexpr std::size_t kLastBindSize = 16384 * 64; // memo values past 1 MB of UT
 constexpr std::size_t kJet3PageSize = 2048;
 constexpr std::size_t kJetPageSize = 4096;
 constexpr std::size_t kVersionOffset = 0x14;
+constexpr unsigned long kCatalogPage = 2;
 
 std::string hex_text(const unsigned char* data, std::size_t size) {
     static constexpr char digits[] = "0123456789ABCDEF";
@@ -192,22 +193,29 @@ JetFile::JetFile(const std::string& path) : path_(path), impl_(std::make_unique<
     if (!h)
         throw damaged("cannot read its header", path);
     mdb_set_bind_size(h, kFirstBindSize);
+    // The catalog is itself a table, MSysObjects, whose definition is on page 2. Its rows
+    // are counted before libmdb reads them as the catalog: fewer than the table declares
+    // means the file was cut short, and libmdb would go on to read object properties from
+    // pages that are not there, after which later tables would just seem to be missing.
+    MdbCatalogEntry objectsEntry{};
+    objectsEntry.mdb = h;
+    objectsEntry.object_type = MDB_TABLE;
+    objectsEntry.table_pg = kCatalogPage;
+    std::snprintf(objectsEntry.object_name, sizeof objectsEntry.object_name, "MSysObjects");
+    {
+        MdbTablePtr objects(mdb_read_table(&objectsEntry));
+        if (!objects || !mdb_read_columns(objects.get()))
+            throw damaged("cannot read its catalog", path);
+        // Counted without binding any column: nothing is converted to text.
+        mdb_rewind_table(objects.get());
+        std::size_t read = 0;
+        while (mdb_fetch_row(objects.get()))
+            ++read;
+        if (read < objects->num_rows)
+            throw damaged("catalog cut short", path);
+    }
     if (!mdb_read_catalog(h, MDB_TABLE))
         throw damaged("cannot read its catalog", path);
-    // The catalog is itself a table; reading fewer of its rows than it declares means the
-    // file was cut short, and tables past the cut would just seem to be missing.
-    MdbTablePtr objects(mdb_read_table_by_name(h, const_cast<gchar*>("MSysObjects"), MDB_TABLE));
-    if (!objects)
-        throw damaged("no catalog table", path);
-    if (!mdb_read_columns(objects.get()))
-        throw damaged("cannot read the catalog's columns", path);
-    // Counted without binding any column: nothing is converted to text.
-    mdb_rewind_table(objects.get());
-    std::size_t read = 0;
-    while (mdb_fetch_row(objects.get()))
-        ++read;
-    if (read < objects->num_rows)
-        throw damaged("catalog cut short", path);
 }
 
 JetFile::~JetFile() = default;
