@@ -14,11 +14,71 @@
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
+#else
+#include <unistd.h>
 #endif
 
 namespace kvopt {
 
 namespace {
+
+#ifdef _WIN32
+int dup_fd(int fd) {
+    return _dup(fd);
+}
+void dup2_fd(int from, int to) {
+    _dup2(from, to);
+}
+void close_fd(int fd) {
+    _close(fd);
+}
+int stdout_fd() {
+    return _fileno(stdout);
+}
+int stderr_fd() {
+    return _fileno(stderr);
+}
+#else
+int dup_fd(int fd) {
+    return dup(fd);
+}
+void dup2_fd(int from, int to) {
+    dup2(from, to);
+}
+void close_fd(int fd) {
+    close(fd);
+}
+int stdout_fd() {
+    return fileno(stdout);
+}
+int stderr_fd() {
+    return fileno(stderr);
+}
+#endif
+
+// libmdb prints some complaints about a damaged file on standard output, where they would
+// end up inside the CSV. While a file is read, standard output goes to standard error.
+class StdoutToStderr {
+public:
+    StdoutToStderr() {
+        std::fflush(stdout);
+        saved_ = dup_fd(stdout_fd());
+        if (saved_ >= 0)
+            dup2_fd(stderr_fd(), stdout_fd());
+    }
+    ~StdoutToStderr() {
+        std::fflush(stdout);
+        if (saved_ >= 0) {
+            dup2_fd(saved_, stdout_fd());
+            close_fd(saved_);
+        }
+    }
+    StdoutToStderr(const StdoutToStderr&) = delete;
+    StdoutToStderr& operator=(const StdoutToStderr&) = delete;
+
+private:
+    int saved_ = -1;
+};
 
 // Runs a command body, turning any failure into a line on standard error and status 1.
 template <typename Fn> void run(Globals& globals, Fn body) {
@@ -43,61 +103,71 @@ void report(const std::vector<kv::CopiedTable>& copied) {
     }
 }
 
+// The values the options fill; they live as long as the callbacks, which the app keeps.
+struct RefdbArgs {
+    std::string in, out, db, table, counties, equipment;
+};
+
+void add_import(CLI::App& app, Globals& globals, const std::shared_ptr<RefdbArgs>& args) {
+    auto* cmd = app.add_subcommand(
+        "refdb-import", "Copy the Counties and Equipment Types tables of a reference database "
+                        "(.mdb or SQLite) into a new SQLite file, e.g. reports/reports.sqlite");
+    cmd->add_option("IN", args->in, "Reference database to read (.mdb or SQLite)")->required();
+    cmd->add_option("OUT", args->out, "SQLite file to write")->required();
+    cmd->callback([&globals, args] {
+        run(globals, [&] {
+            const StdoutToStderr quiet;
+            report(kv::import_reference_db(args->in, args->out));
+        });
+    });
+}
+
+void add_export(CLI::App& app, Globals& globals, const std::shared_ptr<RefdbArgs>& args) {
+    auto* cmd = app.add_subcommand("refdb-export",
+                                   "Print a table of a database (.mdb or SQLite) as CSV (RFC 4180: "
+                                   "header row, CRLF line ends, quotes only where needed)");
+    cmd->add_option("DB", args->db, "Database file (.mdb or SQLite)")->required();
+    cmd->add_option("TABLE", args->table, "Table name, any case")->required();
+    cmd->callback([&globals, args] {
+        run(globals, [&] {
+            const kv::RecordSet table = [&] {
+                const StdoutToStderr quiet;
+                return kv::DatabaseFile(args->db).readTable(args->table);
+            }();
+#ifdef _WIN32
+            // CRLF is written as it is; a text-mode stdout would make it CR CR LF.
+            _setmode(_fileno(stdout), _O_BINARY);
+#endif
+            kv::write_csv(std::cout, table);
+            std::cout.flush();
+            if (!std::cout)
+                throw std::runtime_error("cannot write the output");
+        });
+    });
+}
+
+void add_from_csv(CLI::App& app, Globals& globals, const std::shared_ptr<RefdbArgs>& args) {
+    auto* cmd = app.add_subcommand(
+        "refdb-from-csv", "Build a SQLite reference database from the counties and equipment "
+                          "types CSV files (RFC 4180, header row)");
+    cmd->add_option("COUNTIES", args->counties, "CSV with columns FIPS, COUNTY")->required();
+    cmd->add_option("EQUIPMENT", args->equipment,
+                    "CSV with columns SCC, EQUIP, CLASSIFICATION, Engine Type")
+        ->required();
+    cmd->add_option("OUT", args->out, "SQLite file to write")->required();
+    cmd->callback([&globals, args] {
+        run(globals,
+            [&] { report(kv::reference_db_from_csv(args->counties, args->equipment, args->out)); });
+    });
+}
+
 } // namespace
 
 void register_refdb_commands(CLI::App& app, Globals& globals) {
-    // The values the options fill live as long as the callbacks, which the app keeps.
-    struct Args {
-        std::string in, out, db, table, counties, equipment;
-    };
-    const auto shared = std::make_shared<Args>();
-    Args& args = *shared;
-
-    auto* import = app.add_subcommand(
-        "refdb-import", "Copy the Counties and Equipment Types tables of a reference database "
-                        "(.mdb or SQLite) into a new SQLite file, e.g. reports/reports.sqlite");
-    import->add_option("IN", args.in, "Reference database to read (.mdb or SQLite)")->required();
-    import->add_option("OUT", args.out, "SQLite file to write")->required();
-    import->callback([&globals, shared] {
-        run(globals, [&] { report(kv::import_reference_db(shared->in, shared->out));
-});
-} // namespace kvopt
-);
-
-auto* exporter = app.add_subcommand(
-    "refdb-export", "Print a table of a database (.mdb or SQLite) as CSV (RFC 4180: "
-                    "header row, CRLF line ends, quotes only where needed)");
-exporter->add_option("DB", args.db, "Database file (.mdb or SQLite)")->required();
-exporter->add_option("TABLE", args.table, "Table name, any case")->required();
-exporter->callback([&globals, shared] {
-    run(globals, [&] {
-        const kv::DatabaseFile file(shared->db);
-        const kv::RecordSet table = file.readTable(shared->table);
-#ifdef _WIN32
-        // CRLF is written as it is; a text-mode stdout would make it CR CR LF.
-        _setmode(_fileno(stdout), _O_BINARY);
-#endif
-        kv::write_csv(std::cout, table);
-        std::cout.flush();
-        if (!std::cout)
-            throw std::runtime_error("cannot write the output");
-    });
-});
-
-auto* fromCsv = app.add_subcommand(
-    "refdb-from-csv", "Build a SQLite reference database from the counties and equipment "
-                      "types CSV files (RFC 4180, header row)");
-fromCsv->add_option("COUNTIES", args.counties, "CSV with columns FIPS, COUNTY")->required();
-fromCsv
-    ->add_option("EQUIPMENT", args.equipment,
-                 "CSV with columns SCC, EQUIP, CLASSIFICATION, Engine Type")
-    ->required();
-fromCsv->add_option("OUT", args.out, "SQLite file to write")->required();
-fromCsv->callback([&globals, shared] {
-    run(globals, [&] {
-        report(kv::reference_db_from_csv(shared->counties, shared->equipment, shared->out));
-    });
-});
+    const auto args = std::make_shared<RefdbArgs>();
+    add_import(app, globals, args);
+    add_export(app, globals, args);
+    add_from_csv(app, globals, args);
 }
 
 } // namespace kvopt
