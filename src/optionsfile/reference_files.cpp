@@ -152,7 +152,6 @@ std::vector<CopiedTable> write_reference_sqlite(const std::string& out, const Ta
         {
             SqliteHandle db =
                 open_sqlite(temp, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX);
-            configure_reference_connection(db.get());
             // A fresh file that is renamed into place only when complete needs no journal.
             exec_sql(db.get(), "PRAGMA journal_mode = OFF");
             copied = copy_reference_tables(db.get(), schema, read);

@@ -82,7 +82,6 @@ std::shared_ptr<SqliteReferenceDb> load_reference_db(const std::vector<TableSpec
                                                      const TableReader& read) {
     SqliteHandle db =
         open_sqlite(":memory:", SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX);
-    configure_reference_connection(db.get());
     copy_reference_tables(db.get(), schema, read);
     return std::make_shared<SqliteReferenceDb>(std::move(db));
 }
