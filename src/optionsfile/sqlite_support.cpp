@@ -3,49 +3,51 @@
 #include "optionsfile/access_pattern.h"
 #include "optionsfile/reference_db.h"
 
+#include <memory>
 #include <new>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 namespace kv {
 
 namespace {
 
+std::string_view text_of(sqlite3_value* v) {
+    const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(v));
+    return {text ? text : "", static_cast<std::size_t>(sqlite3_value_bytes(v))};
+}
+
 // like(PATTERN, VALUE [, ESCAPE]): SQLite passes the pattern first. NULL in, NULL out, so
-// "x NOT LIKE p" leaves out rows whose x is NULL, as Jet does.
-void access_like(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+// "x NOT LIKE p" leaves out rows whose x is NULL, as Jet does. No exception may leave this
+// function: SQLite calls it from C.
+void access_like(sqlite3_context* ctx, int argc, sqlite3_value** argv) noexcept {
     for (int i = 0; i < argc; ++i) {
         if (sqlite3_value_type(argv[i]) == SQLITE_NULL) {
             sqlite3_result_null(ctx);
             return;
         }
     }
-    std::optional<char32_t> escape;
-    if (argc == 3) {
-        const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(argv[2]));
-        const auto cps = decode_utf8_strict(std::string_view(
-            text ? text : "", static_cast<std::size_t>(sqlite3_value_bytes(argv[2]))));
-        if (cps.size() != 1) {
-            sqlite3_result_error(ctx, "ESCAPE expression must be a single character", -1);
+    try {
+        std::optional<char32_t> escape;
+        if (argc == 3) {
+            const auto cps = decode_utf8_strict(text_of(argv[2]));
+            if (cps.size() != 1) {
+                sqlite3_result_error(ctx, "ESCAPE expression must be a single character", -1);
+                return;
+            }
+            escape = cps.front();
+        }
+        const std::string_view pattern = text_of(argv[0]);
+        const std::string_view value = text_of(argv[1]);
+
+        // The compiled pattern lives as the pattern argument's auxiliary data, so a statement
+        // compiles its pattern once rather than once per row.
+        const auto* cached = static_cast<const AccessPattern*>(sqlite3_get_auxdata(ctx, 0));
+        if (cached && cached->escape() == escape && cached->source() == pattern) {
+            sqlite3_result_int(ctx, cached->matches(value) ? 1 : 0);
             return;
         }
-        escape = cps.front();
-    }
-    const auto* patternText = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
-    const std::string_view pattern(patternText ? patternText : "",
-                                   static_cast<std::size_t>(sqlite3_value_bytes(argv[0])));
-    const auto* valueText = reinterpret_cast<const char*>(sqlite3_value_text(argv[1]));
-    const std::string_view value(valueText ? valueText : "",
-                                 static_cast<std::size_t>(sqlite3_value_bytes(argv[1])));
-
-    // The compiled pattern lives as the pattern argument's auxiliary data, so a statement
-    // compiles its pattern once rather than once per row.
-    const auto* cached = static_cast<const AccessPattern*>(sqlite3_get_auxdata(ctx, 0));
-    if (cached && cached->escape() == escape && cached->source() == pattern) {
-        sqlite3_result_int(ctx, cached->matches(value) ? 1 : 0);
-        return;
-    }
-    try {
         auto compiled = std::make_unique<AccessPattern>(pattern, escape);
         sqlite3_result_int(ctx, compiled->matches(value) ? 1 : 0);
         // SQLite may run the destructor before set_auxdata returns: hand it over last.
@@ -55,6 +57,8 @@ void access_like(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
         sqlite3_result_error(ctx, e.what(), -1);
     } catch (const std::bad_alloc&) {
         sqlite3_result_error_nomem(ctx);
+    } catch (...) {
+        sqlite3_result_error(ctx, "like() failed", -1);
     }
 }
 
