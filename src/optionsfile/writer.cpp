@@ -275,14 +275,17 @@ bool is_packet_line(std::string_view trimmedUpper) {
            (trimmedUpper.size() > 1 && trimmedUpper[1] == '/');
 }
 
-// Consumes the template's packet through its "/END/" line; false (nothing consumed) when
-// the packet has none.
+// Consumes the template's packet through its "/END/" line. A packet whose "/END/" is missing
+// before the next managed packet (or the end of the file) is left in place: false, nothing
+// consumed, so that no other packet is swallowed with it.
 bool skip_template_packet(LineSource& lines) {
     const std::size_t start = lines.position();
     std::string line;
     while (lines.next(line)) {
         if (upper(trim(std::string_view(line).substr(0, 5))) == format::kEnd)
             return true;
+        if (format::packet_opened_by(line))
+            break;
     }
     lines.seek(start);
     return false;
