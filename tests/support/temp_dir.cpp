@@ -10,10 +10,10 @@ namespace kv::test {
 namespace fs = std::filesystem;
 
 TempDir::TempDir() {
-    std::random_device entropy;
+    std::random_device seed;
+    const fs::path base = fs::temp_directory_path();
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const fs::path candidate =
-            fs::temp_directory_path() / ("kvtest-" + std::to_string(entropy()));
+        fs::path candidate = base / ("kvtest-" + std::to_string(seed()));
         if (fs::create_directory(candidate)) {
             path_ = candidate;
             return;
@@ -24,32 +24,23 @@ TempDir::TempDir() {
 
 TempDir::~TempDir() {
     std::error_code ec;
-    // A test may have taken permissions away; give them back so everything can go.
     fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
-    for (const auto& entry : fs::recursive_directory_iterator(path_, ec))
-        fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, ec);
     fs::remove_all(path_, ec);
 }
 
-std::string TempDir::file(std::string_view name) const {
-    return (path_ / name).string();
-}
-
-std::string TempDir::write(std::string_view name, std::string_view bytes) const {
-    const fs::path target = path_ / name;
-    fs::create_directories(target.parent_path());
-    std::ofstream out(target, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!out)
-        throw std::runtime_error("cannot write " + target.string());
-    return target.string();
+std::string TempDir::write(std::string_view relative, std::string_view content) const {
+    const fs::path file = path_ / fs::path(std::string(relative));
+    fs::create_directories(file.parent_path());
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out << content;
+    return file.string();
 }
 
 std::string read_file(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    std::ostringstream buffer;
+    buffer << in.rdbuf();
+    return buffer.str();
 }
 
 } // namespace kv::test

@@ -162,8 +162,8 @@ TEST(BackEnds, AccessAndSqliteCopiesAnswerQueriesAlike) {
     const auto viaJet = load_reference_db(schema, fromJet);
 
     const test::TempDir dir;
-    write_reference_sqlite(dir.file("copy.sqlite"), fromJet, schema);
-    const DatabaseFile sqliteFile(dir.file("copy.sqlite"));
+    write_reference_sqlite(test::path_in(dir, "copy.sqlite"), fromJet, schema);
+    const DatabaseFile sqliteFile(test::path_in(dir, "copy.sqlite"));
     ASSERT_EQ(sqliteFile.kind(), DatabaseKind::Sqlite);
     const auto viaSqlite =
         load_reference_db(schema, [&](const std::string& t) { return sqliteFile.readTable(t); });

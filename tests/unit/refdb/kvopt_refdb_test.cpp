@@ -48,7 +48,7 @@ protected:
 
 TEST_F(KvoptRefdb, ExitStatusTellsSuccessFailureAndUsage) {
     const test::TempDir dir;
-    const std::string out = dir.file("reports.sqlite");
+    const std::string out = test::path_in(dir, "reports.sqlite");
     EXPECT_EQ(kvopt({"refdb-from-csv", test::demo_csv("counties.csv"),
                      test::demo_csv("equipment_types.csv"), out})
                   .status,
@@ -56,10 +56,13 @@ TEST_F(KvoptRefdb, ExitStatusTellsSuccessFailureAndUsage) {
     const KvoptRun exported = kvopt({"refdb-export", out, "EQUIPMENT TYPES"});
     EXPECT_EQ(exported.status, 0);
     EXPECT_EQ(exported.out, test::read_file(test::demo_csv("equipment_types.csv")));
-    EXPECT_EQ(kvopt({"refdb-import", out, dir.file("copy.sqlite")}).status, 0);
-    EXPECT_EQ(kvopt({"refdb-export", dir.file("copy.sqlite"), "Nope"}).status, 1);
-    EXPECT_EQ(kvopt({"refdb-import", dir.file("missing.mdb"), dir.file("x.sqlite")}).status, 1);
-    EXPECT_FALSE(fs::exists(dir.file("x.sqlite")));
+    EXPECT_EQ(kvopt({"refdb-import", out, test::path_in(dir, "copy.sqlite")}).status, 0);
+    EXPECT_EQ(kvopt({"refdb-export", test::path_in(dir, "copy.sqlite"), "Nope"}).status, 1);
+    EXPECT_EQ(
+        kvopt({"refdb-import", test::path_in(dir, "missing.mdb"), test::path_in(dir, "x.sqlite")})
+            .status,
+        1);
+    EXPECT_FALSE(fs::exists(test::path_in(dir, "x.sqlite")));
     EXPECT_EQ(kvopt({"refdb-export", out}).status, 2);
 }
 

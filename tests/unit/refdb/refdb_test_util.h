@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace kv::test {
 
@@ -25,9 +26,14 @@ inline std::shared_ptr<SqliteReferenceDb> demo_db() {
     return load_reference_db(reference_schema(), demo_table);
 }
 
+// The path of a file in a temporary directory (not created).
+inline std::string path_in(const TempDir& dir, std::string_view name) {
+    return (dir.path() / name).string();
+}
+
 // The demo data as a SQLite reference file in `dir`.
 inline std::string demo_sqlite(const TempDir& dir, const std::string& name = "reports.sqlite") {
-    const std::string path = dir.file(name);
+    const std::string path = path_in(dir, name);
     reference_db_from_csv(demo_csv("counties.csv"), demo_csv("equipment_types.csv"), path);
     return path;
 }

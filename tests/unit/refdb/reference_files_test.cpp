@@ -29,7 +29,7 @@ std::string county_of(ReferenceDb& db, const std::string& code) {
 
 // A reference file with one county of the given name, and nothing else.
 std::string tiny_sqlite(const TempDir& dir, const std::string& name, const std::string& county) {
-    const std::string path = dir.file(name);
+    const std::string path = test::path_in(dir, name);
     write_reference_sqlite(path, [&](const std::string& table) {
         RecordSet rs;
         rs.columns = reference_schema()[table == "Counties" ? 0 : 1].columns;
@@ -71,7 +71,7 @@ TEST(ReferenceFile, KindIsToldByContentNotByName) {
     EXPECT_EQ(detect_database_kind(sqlite), DatabaseKind::Sqlite);
     EXPECT_EQ(county_of(*load_reference_file(sqlite), "06037"), "Los Angeles County");
     if (const std::string nwind = test::mdb_fixture("nwind.mdb"); !nwind.empty()) {
-        const std::string renamed = dir.file("reports.sqlite");
+        const std::string renamed = test::path_in(dir, "reports.sqlite");
         fs::copy_file(nwind, renamed);
         EXPECT_EQ(detect_database_kind(renamed), DatabaseKind::Access);
         try {
@@ -108,12 +108,12 @@ TEST(ReferenceFile, BrokenFilesAreReportedNotCrashedOn) {
     // A valid SQLite file to take apart.
     const std::string good = test::demo_sqlite(dir, "good.sqlite");
     const std::string goodBytes = test::read_file(good);
-    SqliteHandle noTables =
-        open_sqlite(dir.file("no_tables.sqlite"), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+    SqliteHandle noTables = open_sqlite(test::path_in(dir, "no_tables.sqlite"),
+                                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
     exec_sql(noTables.get(), "CREATE TABLE Other (x TEXT)");
     noTables.reset();
-    SqliteHandle noColumn =
-        open_sqlite(dir.file("no_column.sqlite"), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+    SqliteHandle noColumn = open_sqlite(test::path_in(dir, "no_column.sqlite"),
+                                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
     exec_sql(noColumn.get(), "CREATE TABLE Counties (FIPS TEXT, NAME TEXT)");
     noColumn.reset();
 
@@ -165,14 +165,14 @@ TEST(ReferenceFile, BrokenFilesAreReportedNotCrashedOn) {
             EXPECT_TRUE(text.ends_with(" ") || text.ends_with(": ")) << text;
         }
     }
-    expect_open_error(*opener, dir.file("missing.mdb"), refdb_error::kNotFound,
+    expect_open_error(*opener, test::path_in(dir, "missing.mdb"), refdb_error::kNotFound,
                       "Could not find file ");
-    expect_open_error(*opener, dir.file("no_tables.sqlite"), refdb_error::kMissingTable,
+    expect_open_error(*opener, test::path_in(dir, "no_tables.sqlite"), refdb_error::kMissingTable,
                       "Table [Counties] not found in ");
-    expect_open_error(*opener, dir.file("no_column.sqlite"), refdb_error::kMissingColumn,
+    expect_open_error(*opener, test::path_in(dir, "no_column.sqlite"), refdb_error::kMissingColumn,
                       "Column [COUNTY] of table [Counties] not found in ");
     fs::create_directory(dir.path() / "folder.mdb");
-    expect_open_error(*opener, dir.file("folder.mdb"), refdb_error::kCannotOpen,
+    expect_open_error(*opener, test::path_in(dir, "folder.mdb"), refdb_error::kCannotOpen,
                       "Cannot open a directory as a database: ");
 }
 
@@ -199,7 +199,7 @@ TEST(ReferenceOpener, KeepsWhatItLoadedUntilTheFileChanges) {
 
     // Same size, new content, later time: loaded again.
     tiny_sqlite(dir, "next.sqlite", "New County");
-    fs::rename(dir.file("next.sqlite"), path);
+    fs::rename(test::path_in(dir, "next.sqlite"), path);
     fs::last_write_time(path, fs::last_write_time(path) + std::chrono::seconds(2));
     const auto second = opener->open(path);
     EXPECT_NE(second, first);
@@ -228,14 +228,15 @@ TEST(ReferenceOpener, OpensThroughAPathWhoseCaseDiffers) {
     const TempDir dir;
     test::demo_sqlite(dir, "REPORTS.SQLITE");
     auto opener = make_reference_db_opener();
-    EXPECT_EQ(county_of(*opener->open(dir.file("reports.sqlite")), "06037"), "Los Angeles County");
+    EXPECT_EQ(county_of(*opener->open(test::path_in(dir, "reports.sqlite")), "06037"),
+              "Los Angeles County");
 }
 
 TEST(ReferenceTools, CsvToSqliteAndBackGivesTheSameFiles) {
     const TempDir dir;
     const std::string built = test::demo_sqlite(dir, "built.sqlite");
-    import_reference_db(built, dir.file("imported.sqlite"));
-    const DatabaseFile imported(dir.file("imported.sqlite"));
+    import_reference_db(built, test::path_in(dir, "imported.sqlite"));
+    const DatabaseFile imported(test::path_in(dir, "imported.sqlite"));
     EXPECT_EQ(imported.tableNames(), (std::vector<std::string>{"Counties", "Equipment Types"}));
     for (const auto& [table, csv] : {std::pair{"Counties", "counties.csv"},
                                      std::pair{"Equipment Types", "equipment_types.csv"}}) {
@@ -251,7 +252,7 @@ TEST(ReferenceTools, FromCsvKeepsQuotedFieldsAndRefusesBadKeys) {
     const std::string counties =
         dir.write("c.csv", "COUNTY,FIPS\n\"Comma, County\",01001\n\"Say \"\"Hi\"\"\",01003\n"
                            "\"Two\r\nLines\",01005\n");
-    const std::string out = dir.file("out.sqlite");
+    const std::string out = test::path_in(dir, "out.sqlite");
     reference_db_from_csv(counties, equipment, out);
     const RecordSet rs = DatabaseFile(out).readTable("counties");
     EXPECT_EQ(rs.rows,
@@ -300,8 +301,9 @@ TEST(ReferenceTools, AFailedWriteLeavesTheOldFileAndNoTemporaryFile) {
     EXPECT_THROW(write_reference_sqlite(out, failsLate), ReferenceDbError);
     EXPECT_EQ(test::read_file(out), before);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
-    EXPECT_THROW(write_reference_sqlite(dir.file("no/such/dir/x.sqlite"), test::demo_table),
-                 ReferenceDbError);
+    EXPECT_THROW(
+        write_reference_sqlite(test::path_in(dir, "no/such/dir/x.sqlite"), test::demo_table),
+        ReferenceDbError);
 }
 
 TEST(ReferenceTools, TheBuildMakesTheDemoDatabase) {

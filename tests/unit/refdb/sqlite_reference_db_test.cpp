@@ -75,8 +75,8 @@ TEST_F(DemoQueries, RegionLookupFindsCountiesAndStateRows) {
 TEST_F(DemoQueries, EveryLookUpAgreesWhereverTheDataCameFrom) {
     const test::TempDir dir;
     const auto fromFile = load_reference_file(test::demo_sqlite(dir));
-    import_reference_db(dir.file("reports.sqlite"), dir.file("reports.mdb"));
-    const auto fromImport = make_reference_db_opener()->open(dir.file("reports.mdb"));
+    import_reference_db(test::path_in(dir, "reports.sqlite"), test::path_in(dir, "reports.mdb"));
+    const auto fromImport = make_reference_db_opener()->open(test::path_in(dir, "reports.mdb"));
     std::vector<JetQuery> queries;
     for (const auto& row : test::demo_table("Counties").rows) {
         queries.push_back(region_lookup(row[0]));
