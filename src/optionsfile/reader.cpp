@@ -1,26 +1,619 @@
 #include "optionsfile/reader.h"
 
+#include "optionsfile/format.h"
+#include "optionsfile/line_source.h"
+#include "optionsfile/validation.h"
+#include "shell/dialog_helpers.h"
+#include "shell/run_error.h"
 #include "shell/session.h"
+#include "shell/status.h"
+#include "shell/text.h"
+
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
 
 namespace kv {
 
-// Placeholder: the packet readers land next.
-ReadOutcome read_options(Session&) { return ReadOutcome::Failed; }
-ReadOutcome read_options_stream(Session&, std::istream&, const std::string&) {
-    return ReadOutcome::Failed;
+using format::Packet;
+
+namespace {
+
+// A condition that makes the file unusable: its message is shown, then the file is refused
+// and the user is asked for another one.
+struct Refusal {
+    std::string message;
+};
+
+// The read ends here; its message has been shown already.
+struct ReadAborted {};
+
+// A nested read replaced the file being read; the outer read must not go on filling the
+// scenario from the old file.
+struct ReadReplaced {};
+
+bool starts_with_end(std::string_view text) {
+    return upper(text.substr(0, 5)) == format::kEnd;
 }
-std::optional<ReadOutcome> select_new_options_file(Session&) { return std::nullopt; }
-FileDialogRequest options_file_request(const Session&, std::string title) {
-    FileDialogRequest r;
-    r.title = std::move(title);
-    return r;
+
+// "/END/" in column 1, any case.
+bool is_terminator(std::string_view line) {
+    return starts_with_end(line);
 }
-void skip_packet(std::istream&) {}
-std::optional<int> list_index(std::string_view, std::size_t, char) { return std::nullopt; }
+// "/END/" after optional leading blanks.
+bool is_indented_terminator(std::string_view line) {
+    return starts_with_end(trim_left(line));
+}
+
+class PacketReader {
+public:
+    PacketReader(Session& session, LineSource& lines, std::string fullPath)
+        : s_(session), sc_(session.scenario), lines_(lines), fullPath_(std::move(fullPath)) {}
+
+    ReadOutcome run();
+
+private:
+    void readPacket(Packet packet);
+    void get_runfiles();
+    void get_options();
+    void get_stage2();
+    void get_period_options();
+    void get_region_options();
+    void get_source_options();
+    void get_file_list(AllocCollection& target, AllocCollection& saved, bool population);
+    void get_growth_files();
+    void get_factor_files(bool emissionFactors);
+    void get_modelyear_out();
+    void get_daily_files();
+
+    // A path value: trimmed text after the colon, in the platform's case for paths.
+    std::string pathValue(std::string_view line) const {
+        return s_.rules.readPath(colon_value_keep_case(line));
+    }
+    // Reads the next line or raises "Input past end of file".
+    void mustRead(std::string& line) {
+        if (!lines_.next(line))
+            throw RunError(kInputPastEndOfFile);
+    }
+    void setRunFileDirectory(std::string_view value, std::string& dir, std::string& file,
+                             std::size_t slot);
+    void refuse(const std::string& message, MessageIcon icon = MessageIcon::None);
+
+    Session& s_;
+    Scenario& sc_;
+    LineSource& lines_;
+    std::string fullPath_;
+    bool refused_ = false;
+};
+
+bool& found_flag(Scenario& sc, Packet packet) {
+    switch (packet) {
+    case Packet::Runfiles:
+        return sc.found_runfiles;
+    case Packet::PopFiles:
+        return sc.found_pop;
+    case Packet::Options:
+        return sc.found_options;
+    case Packet::Period:
+        return sc.found_period;
+    case Packet::EmfacFiles:
+        return sc.found_emfac;
+    case Packet::DeteriorateFiles:
+        return sc.found_deter;
+    case Packet::Region:
+        return sc.found_region;
+    case Packet::SourceCategory:
+        return sc.found_source;
+    case Packet::AllocFiles:
+        return sc.found_alloc;
+    case Packet::GrowthFiles:
+        return sc.found_growth;
+    case Packet::StageII:
+        return sc.found_stage2;
+    case Packet::ModelyearOut:
+        return sc.found_modelyear;
+    case Packet::DailyFiles:
+        return sc.found_daily;
+    }
+    return sc.found_runfiles;
+}
+
+void PacketReader::refuse(const std::string& message, MessageIcon icon) {
+    s_.message(message, icon);
+    refused_ = true;
+    if (const auto outcome = select_new_options_file(s_); outcome)
+        throw ReadReplaced{};
+}
+
+ReadOutcome PacketReader::run() {
+    sc_.resetSources();
+    sc_.clearFoundFlags();
+    sc_.stage2_known = false;
+
+    try {
+        std::string line;
+        while (lines_.next(line)) {
+            if (const auto packet = format::packet_opened_by(line)) {
+                found_flag(sc_, *packet) = true;
+                readPacket(*packet);
+            }
+        }
+    } catch (const RunError& e) {
+        s_.message("Read options error " + std::string(e.what()) + std::to_string(e.number()));
+        return ReadOutcome::Failed;
+    } catch (const Refusal& r) {
+        s_.message(r.message);
+        select_new_options_file(s_);
+        return ReadOutcome::Refused;
+    } catch (const ReadAborted&) {
+        return ReadOutcome::Failed;
+    } catch (const ReadReplaced&) {
+        return ReadOutcome::Refused;
+    }
+
+    if (!sc_.found_region && !sc_.found_alloc && !sc_.found_emfac && !sc_.found_growth &&
+        !sc_.found_pop && !sc_.found_options && !sc_.found_period && !sc_.found_runfiles) {
+        s_.message("No packets found in the file: " + fullPath_ +
+                       "\nIt appears that this file is not a KELVARO options file.",
+                   MessageIcon::Exclamation);
+        select_new_options_file(s_);
+        return ReadOutcome::Refused;
+    }
+
+    // Each check looks at the flags as the previous nested read (if any) left them.
+    const std::pair<Packet, const bool Scenario::*> required[] = {
+        {Packet::Region, &Scenario::found_region},     {Packet::AllocFiles, &Scenario::found_alloc},
+        {Packet::EmfacFiles, &Scenario::found_emfac},  {Packet::PopFiles, &Scenario::found_pop},
+        {Packet::Options, &Scenario::found_options},   {Packet::Period, &Scenario::found_period},
+        {Packet::Runfiles, &Scenario::found_runfiles},
+    };
+    for (const auto& [packet, flag] : required) {
+        if (sc_.*flag)
+            continue;
+        s_.message("Cannot find the " + std::string(format::packet_name(packet)) +
+                       " packet in the options file.\nThe options file is corrupted.",
+                   MessageIcon::Exclamation);
+        refused_ = true;
+        select_new_options_file(s_);
+    }
+
+    if (!sc_.found_deter) {
+        for (std::size_t k = 0; k < 15; ++k)
+            sc_.detfiles[k].clear();
+    }
+    if (!sc_.found_source)
+        sc_.sources_on = false;
+    if (!sc_.found_stage2)
+        sc_.stage2str = "0.0";
+    if (!sc_.found_modelyear) {
+        sc_.bmy_on = false;
+        sc_.runfiles[kExhaustBmyOut].clear();
+        sc_.runfiles[kEvapBmyOut].clear();
+    }
+    if (!sc_.found_daily)
+        sc_.runfiles[kDailyTempsRvp].clear();
+
+    set_caption(s_);
+    show_status(s_);
+    return refused_ ? ReadOutcome::Refused : ReadOutcome::Loaded;
+}
+
+void PacketReader::readPacket(Packet packet) {
+    switch (packet) {
+    case Packet::Runfiles:
+        return get_runfiles();
+    case Packet::PopFiles:
+        return get_file_list(sc_.popfiles, sc_.popfiles_saved, true);
+    case Packet::Options:
+        return get_options();
+    case Packet::Period:
+        return get_period_options();
+    case Packet::EmfacFiles:
+        return get_factor_files(true);
+    case Packet::DeteriorateFiles:
+        return get_factor_files(false);
+    case Packet::Region:
+        return get_region_options();
+    case Packet::SourceCategory:
+        return get_source_options();
+    case Packet::AllocFiles:
+        return get_file_list(sc_.allocfiles, sc_.allocfiles_saved, false);
+    case Packet::GrowthFiles:
+        return get_growth_files();
+    case Packet::StageII:
+        return get_stage2();
+    case Packet::ModelyearOut:
+        return get_modelyear_out();
+    case Packet::DailyFiles:
+        return get_daily_files();
+    }
+}
+
+// The message and output data files are held as full paths: a value without a directory
+// lies in the options file's directory, a relative directory lies under the model directory.
+void PacketReader::setRunFileDirectory(std::string_view value, std::string& dir, std::string& file,
+                                       std::size_t slot) {
+    dir = dir_part(value);
+    file = file_name_part(value);
+    if (dir.empty())
+        dir = sc_.optdir;
+    if (!s_.rules.isAbsolute(dir))
+        dir = s_.join(s_.settings.modeldir, dir);
+    sc_.runfiles[slot] = s_.join(dir, file);
+}
+
+void PacketReader::get_runfiles() {
+    for (std::size_t slot = kEps2Ams; slot < kRunFileCount; ++slot)
+        sc_.runfiles[slot].clear();
+    std::string line;
+    while (lines_.next(line)) {
+        if (is_terminator(line))
+            break;
+        const std::string descriptor = upper(std::string_view(line).substr(0, 16));
+        std::size_t slot = 0;
+        while (slot < kRunFileCount && format::runfiledescriptors[slot] != descriptor)
+            ++slot;
+        if (slot == kRunFileCount)
+            throw Refusal{"Runfile descriptor not found " + descriptor};
+
+        const std::string value = pathValue(line);
+        if (slot == kMessage) {
+            setRunFileDirectory(value, sc_.msgdir, sc_.msgfile, slot);
+        } else if (slot == kOutputData) {
+            setRunFileDirectory(value, sc_.outdir, sc_.outfile, slot);
+        } else if (slot == kExhaustBmyOut || slot == kEvapBmyOut) {
+            sc_.runfiles[slot] = s_.join(sc_.outdir, file_name_part(value));
+        } else {
+            sc_.runfiles[slot] = value;
+        }
+    }
+}
+
+void PacketReader::get_options() {
+    sc_.so2marinedieselstr.clear();
+    std::string* const targets[12] = {
+        &sc_.title1str,  &sc_.title2str,    &sc_.fulrvpstr,          &sc_.pcoxygenstr,
+        &sc_.so2gasstr,  &sc_.so2dieselstr, &sc_.so2marinedieselstr, &sc_.so2cngstr,
+        &sc_.mintempstr, &sc_.maxtempstr,   &sc_.avgtempstr,         &sc_.altitudestr,
+    };
+    std::string line;
+    int count = 1;
+    bool keepLine = false;
+    while (keepLine || lines_.next(line)) {
+        keepLine = false;
+        if (is_terminator(line))
+            break;
+        if (count == 7 && upper(std::string_view(line).substr(0, 6)) != "MARINE") {
+            // No marine line: this line is the CNG/LPG one.
+            count = 8;
+            keepLine = true;
+            continue;
+        }
+        if (count <= 12)
+            *targets[count - 1] = colon_value(line);
+        ++count;
+    }
+}
+
+void PacketReader::get_stage2() {
+    std::string line;
+    while (lines_.next(line) && !is_terminator(line)) {
+        sc_.stage2str = colon_value(line);
+        sc_.stage2_known = true;
+    }
+}
+
+void PacketReader::get_period_options() {
+    const PeriodNames& names = load_period_names();
+    std::string line;
+    try {
+        mustRead(line);
+        std::string v = colon_value(line);
+        if (contains(v, "ANNUAL"))
+            sc_.periodindex = 0;
+        else if (contains(v, "MONTHLY"))
+            sc_.periodindex = 1;
+        else if (contains(v, "SEASONAL"))
+            sc_.periodindex = 2;
+        else
+            throw Refusal{"Period type not recognized " + v + std::to_string(v.size())};
+
+        mustRead(line);
+        v = colon_value(line);
+        if (contains(v, "TYPICAL DAY"))
+            sc_.ptypeindex = 0;
+        else if (contains(v, "PERIOD TOTAL"))
+            sc_.ptypeindex = 1;
+        else
+            throw Refusal{"Summation type not Known " + v};
+
+        mustRead(line);
+        sc_.yearstr = colon_value(line);
+        s_.log.write(" Get period options " + sc_.yearstr);
+
+        mustRead(line);
+        v = colon_value(line);
+        sc_.seasonindex = 2;
+        for (std::int16_t k = 0; k < 4; ++k) {
+            if (contains(v, upper(names.seasonnames[k])))
+                sc_.seasonindex = k;
+        }
+
+        mustRead(line);
+        v = colon_value(line);
+        for (std::int16_t k = 0; k < 12; ++k) {
+            if (contains(v, upper(names.monthnames[k])))
+                sc_.monthindex = k;
+            else if (v.empty())
+                sc_.monthindex = 5;
+        }
+
+        mustRead(line);
+        v = colon_value(line);
+        for (std::int16_t k = 0; k < 2; ++k) {
+            if (contains(v, upper(names.weeknames[k])))
+                sc_.weekindex = k;
+        }
+
+        mustRead(line);
+        sc_.growthyearstr = colon_value(line);
+        s_.log.write(" Get period options " + sc_.growthyearstr);
+        mustRead(line);
+        sc_.techyearstr = colon_value(line);
+        s_.log.write(" Get period options " + sc_.techyearstr);
+
+        // The ninth line ends the packet, whatever it holds.
+        mustRead(line);
+    } catch (const RunError& e) {
+        const std::string text = "***************Period error " + std::to_string(e.number());
+        s_.log.write(text);
+        s_.log.write(line);
+        throw Refusal{text};
+    }
+}
+
+void PacketReader::get_region_options() {
+    sc_.regions.clear();
+    std::string line;
+    int count = 0;
+    while (true) {
+        if (!lines_.next(line)) {
+            // A file that ends before the first region code is broken; one that ends
+            // after some codes simply lacks its "/END/".
+            if (count < 2)
+                throw RunError(kInputPastEndOfFile);
+            break;
+        }
+        ++count;
+        const std::string v = colon_value(line);
+        if (v == format::kEnd)
+            break;
+        if (v == "50STATE")
+            sc_.regionlevel = 0;
+        else if (v == "STATE")
+            sc_.regionlevel = 1;
+        else if (v == "COUNTY")
+            sc_.regionlevel = 2;
+        else if (v == "SUBCOUNTY" || v == "US TOTAL")
+            sc_.regionlevel = 3;
+        else if (count == 1)
+            throw Refusal{"Region " + v + " is not known. Correct " + sc_.optfile + " and retry"};
+        else {
+            auto region = std::make_shared<RegionCls>();
+            region->code = v;
+            sc_.regions.add(std::move(region), v); // a repeated code is dropped silently
+        }
+    }
+    if (!validate_region(s_))
+        throw ReadAborted{};
+}
+
+void PacketReader::get_source_options() {
+    sc_.resetSources();
+    if (!open_reference_db(s_))
+        throw ReadAborted{};
+    sc_.sources_on = true;
+
+    int failures = 0;
+    std::string line;
+    try {
+        while (lines_.next(line)) {
+            if (is_indented_terminator(line))
+                break;
+            const std::string scc = trim_left(mid(line, 21, 20));
+            std::optional<SourceEntry> entry;
+            try {
+                entry = check_scc(s_, scc);
+            } catch (const ReferenceDbError& e) {
+                s_.log.write(std::string("get_source_options error ") + e.what());
+                s_.log.write(scc_query(scc).text());
+                continue;
+            }
+            if (entry) {
+                sc_.appendSource(std::move(*entry));
+                continue;
+            }
+            if (++failures <= 5) {
+                s_.message("Invalid SCC code found in /SOURCE CATEGORY/ Packet: \n" +
+                               std::string(27, ' ') + scc + "\nSkipping this entry.",
+                           MessageIcon::Information);
+            } else {
+                refuse("It appears the /SOURCE CATEGORY/ Packet is corrupt.\n"
+                       "Perhaps the /END/ keyword is missing.");
+            }
+        }
+    } catch (...) {
+        close_reference_db(s_);
+        throw;
+    }
+    close_reference_db(s_);
+}
+
+void PacketReader::get_file_list(AllocCollection& target, AllocCollection& saved, bool population) {
+    target.clear();
+    std::string line;
+    while (lines_.next(line) && !is_terminator(line)) {
+        auto entry = std::make_shared<AllocCls>();
+        const auto colon = line.find(':');
+        entry->descriptor = colon == std::string::npos ? std::string() : line.substr(0, colon + 1);
+        entry->allocfile = pathValue(line);
+        const std::string key = entry->allocfile;
+        if (!target.add(std::move(entry), key)) {
+            // The same file named twice: say so and skip that line; the rest of the list
+            // still counts.
+            const std::string text = error_text(kDuplicateKey);
+            s_.message(population ? "In GET_POPULATION_OPTIONS " + text : text);
+        }
+    }
+    copy_file_collection(target, saved);
+}
+
+void PacketReader::get_growth_files() {
+    std::vector<std::string> paths;
+    std::string line;
+    while (lines_.next(line) && !is_terminator(line))
+        paths.push_back(pathValue(line));
+    if (paths.empty())
+        return; // an empty packet leaves the list as it was
+    paths.emplace_back();
+    sc_.growthfiles = std::move(paths);
+}
+
+void PacketReader::get_factor_files(bool emissionFactors) {
+    auto& slots = emissionFactors ? sc_.emfacfiles : sc_.detfiles;
+    for (std::size_t k = 0; k < 15; ++k)
+        slots[k].clear();
+    std::string line;
+    while (lines_.next(line)) {
+        if (is_indented_terminator(line))
+            break;
+        const std::string key = trim(upper(trim(line)).substr(0, 19));
+        // A blank label would match the start of the key list and erase the first slot;
+        // a label found inside a key (not at its start) names no pollutant.
+        if (key.empty())
+            continue;
+        const auto pos = format::pollutantkeys.find(key);
+        if (pos == std::string_view::npos)
+            continue;
+        if (pos != 0 && format::pollutantkeys[pos - 1] != '|')
+            continue;
+        const auto slot = list_index(format::pollutantkeys, pos + 1, '|');
+        if (!slot || *slot > 14)
+            continue;
+        slots[static_cast<std::size_t>(*slot)] = trim(mid(line, 21));
+    }
+}
+
+void PacketReader::get_modelyear_out() {
+    sc_.bmy_on = false;
+    std::size_t slot = kExhaustBmyOut;
+    std::string line;
+    while (lines_.next(line) && !is_terminator(line)) {
+        if (slot >= kRunFileCount)
+            throw RunError(kSubscriptOutOfRange);
+        sc_.runfiles[slot++] = pathValue(line);
+    }
+    sc_.bmy_on = !sc_.runfiles[kExhaustBmyOut].empty() || !sc_.runfiles[kEvapBmyOut].empty();
+}
+
+void PacketReader::get_daily_files() {
+    std::string line;
+    while (lines_.next(line) && !is_terminator(line))
+        sc_.runfiles[kDailyTempsRvp] = pathValue(line);
+}
+
+} // namespace
+
+ReadOutcome read_options_stream(Session& session, std::istream& in, const std::string& fullPath) {
+    LineSource lines = LineSource::fromStream(in);
+    if (in.bad()) {
+        session.message("Read options error " + error_text(kDeviceIoError) +
+                        std::to_string(kDeviceIoError));
+        return ReadOutcome::Failed;
+    }
+    return PacketReader(session, lines, fullPath).run();
+}
+
+ReadOutcome read_options(Session& session) {
+    const Scenario& sc = session.scenario;
+    const std::string fullPath = session.join(sc.optdir, sc.optfile);
+    const std::string found = resolve_existing_path(fullPath);
+    std::error_code ec;
+    if (found.empty() || std::filesystem::is_directory(found, ec)) {
+        session.message("Cannot find options file: " + lower(fullPath));
+        return ReadOutcome::Failed;
+    }
+    std::ifstream in(found, std::ios::binary);
+    if (!in) {
+        const int number = error_number_from_errno(errno);
+        session.message("Read options error " + error_text(number) + std::to_string(number));
+        return ReadOutcome::Failed;
+    }
+    return read_options_stream(session, in, fullPath);
+}
+
+FileDialogRequest options_file_request(const Session& session, std::string title) {
+    FileDialogRequest request;
+    request.title = std::move(title);
+    request.filter = "Option files (*.opt)|*.opt|All files (*.*)|*.*";
+    request.filterIndex = 1;
+    request.initialDir = session.scenario.optdir;
+    request.initialFile = session.scenario.optfile;
+    return request;
+}
+
+std::optional<ReadOutcome> select_new_options_file(Session& session) {
+    Scenario& sc = session.scenario;
+    const FileDialogRequest request = options_file_request(session, "Select new option file ");
+    auto choice = session.ui.chooseOpenFile(request);
+    if (!choice) {
+        sc.optfile = sc.prevoptfile;
+        sc.optdir = sc.prevoptdir;
+        if (sc.optfile.empty())
+            choice = session.ui.chooseOpenFile(request);
+        if (!choice) {
+            show_status(session);
+            return std::nullopt;
+        }
+    }
+    const DirAndFile chosen = split_dialog_path(choice->path, choice->fileTitle);
+    sc.optfile = chosen.file;
+    sc.optdir = chosen.dir;
+    BusyPointer busy(session.ui);
+    return read_options(session);
+}
+
+void skip_packet(std::istream& in) {
+    std::string line;
+    while (read_line(in, line)) {
+        if (upper(trim(std::string_view(line).substr(0, 5))) == format::kEnd)
+            return;
+    }
+}
+
+std::optional<int> list_index(std::string_view list, std::size_t position, char separator) {
+    int count = 0;
+    std::size_t current = 1; // 1-based
+    while (current < position) {
+        const auto next = list.find(separator, current - 1);
+        if (next == std::string_view::npos)
+            return std::nullopt;
+        current = next + 2;
+        ++count;
+    }
+    return count;
+}
+
 const PeriodNames& load_period_names() {
-    static const PeriodNames names{};
+    static const PeriodNames names{
+        {"Winter", "Spring", "Summer", "Autumn"},
+        {"January", "February", "March", "April", "May", "June", "July", "August", "September",
+         "October", "November", "December"},
+        {"Weekday", "Weekend"},
+    };
     return names;
 }
+
 bool read_line(std::istream& in, std::string& line) {
     line.clear();
     int c = in.get();

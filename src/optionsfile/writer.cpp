@@ -1,19 +1,495 @@
 #include "optionsfile/writer.h"
 
+#include "optionsfile/format.h"
+#include "optionsfile/line_source.h"
+#include "optionsfile/reader.h"
+#include "optionsfile/scenario.h"
+#include "shell/dialog_helpers.h"
+#include "shell/run_error.h"
 #include "shell/session.h"
+#include "shell/status.h"
+#include "shell/text.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace kv {
 
-// Placeholder: the packet writers land next.
-WriteResult write_options_stream(Scenario&, std::istream&, std::ostream&, const PathRules&,
-                                 const std::string&) {
-    return {false, 75, "Path/File access error", {}};
+using format::Packet;
+
+namespace {
+
+constexpr std::string_view kEol = "\r\n";
+
+// A label padded with the tail of "                   : " so that the value starts in
+// column 22. Labels of 21 characters or more get no padding.
+std::string padded_label(std::string_view label) {
+    std::string out(label);
+    if (label.size() < format::kLabelPad.size())
+        out += format::kLabelPad.substr(label.size());
+    return out;
 }
-bool newoptions(Session&) { return false; }
-bool write_options_file(Session&, const std::string&, const std::string&) { return false; }
+
+template <std::size_t N>
+std::string_view caption_at(const std::array<std::string_view, N>& captions, int index) {
+    return index >= 0 && static_cast<std::size_t>(index) < N
+               ? captions[static_cast<std::size_t>(index)]
+               : std::string_view();
+}
+
+class PacketWriter {
+public:
+    PacketWriter(Scenario& scenario, std::ostream& out, const PathRules& rules)
+        : sc_(scenario), out_(out), rules_(rules) {}
+
+    void line(std::string_view text) { out_ << text << kEol; }
+    void write(Packet packet);
+
+private:
+    std::string path(std::string_view value) const { return rules_.writePath(value); }
+    void runFileLine(std::size_t slot) {
+        line(std::string(format::runfiledescriptors[slot]) +
+             std::string(format::kRunFileSeparator) + path(sc_.runfiles[slot]));
+    }
+    void put_runfiles();
+    void put_options();
+    void put_stage2();
+    void put_period();
+    void put_region();
+    void put_source_category();
+    void put_file_list(Packet packet, const AllocCollection& list);
+    void put_growth_files();
+    void put_factor_files(Packet packet, const std::array<std::string, kFactorSlotCount>& slots);
+    void put_modelyear_out();
+    void put_daily_files();
+
+    Scenario& sc_;
+    std::ostream& out_;
+    const PathRules& rules_;
+};
+
+void PacketWriter::write(Packet packet) {
+    switch (packet) {
+    case Packet::Runfiles:
+        return put_runfiles();
+    case Packet::PopFiles:
+        return put_file_list(packet, sc_.popfiles);
+    case Packet::Options:
+        return put_options();
+    case Packet::Period:
+        return put_period();
+    case Packet::EmfacFiles:
+        return put_factor_files(packet, sc_.emfacfiles);
+    case Packet::DeteriorateFiles:
+        if (sc_.found_deter)
+            put_factor_files(packet, sc_.detfiles);
+        return;
+    case Packet::Region:
+        return put_region();
+    case Packet::SourceCategory:
+        return put_source_category();
+    case Packet::AllocFiles:
+        return put_file_list(packet, sc_.allocfiles);
+    case Packet::GrowthFiles:
+        return put_growth_files();
+    case Packet::StageII:
+        return put_stage2();
+    case Packet::ModelyearOut:
+        return put_modelyear_out();
+    case Packet::DailyFiles:
+        return put_daily_files();
+    }
+}
+
+void PacketWriter::put_runfiles() {
+    line(format::packet_name(Packet::Runfiles));
+    for (std::size_t slot = 0; slot <= kRetrofit; ++slot) {
+        if (slot != kNet) // the NET file is read but never written back
+            runFileLine(slot);
+    }
+    line(format::kEnd);
+}
+
+void PacketWriter::put_options() {
+    const std::string* const values[12] = {
+        &sc_.title1str,  &sc_.title2str,    &sc_.fulrvpstr,          &sc_.pcoxygenstr,
+        &sc_.so2gasstr,  &sc_.so2dieselstr, &sc_.so2marinedieselstr, &sc_.so2cngstr,
+        &sc_.mintempstr, &sc_.maxtempstr,   &sc_.avgtempstr,         &sc_.altitudestr,
+    };
+    line(format::packet_name(Packet::Options));
+    for (std::size_t i = 0; i < 12; ++i) {
+        if (i == 6 && values[i]->empty())
+            continue; // no marine line in the file, none written
+        line(std::string(format::kOptionsLabels[i]) + *values[i]);
+    }
+    line(format::kEnd);
+}
+
+void PacketWriter::put_stage2() {
+    if (sc_.stage2str.empty())
+        sc_.stage2str = "0";
+    line(format::packet_name(Packet::StageII));
+    line(std::string(format::kStageIILabel) + (sc_.stage2_known ? sc_.stage2str : "0.0"));
+    line(format::kEnd);
+}
+
+void PacketWriter::put_period() {
+    const PeriodNames& names = load_period_names();
+    const std::string_view season =
+        sc_.periodindex == 2 ? caption_at(names.seasonnames, sc_.seasonindex) : "";
+    const std::string_view month =
+        sc_.periodindex == 1 ? caption_at(names.monthnames, sc_.monthindex) : "";
+    const std::string_view values[8] = {
+        caption_at(format::kPeriodTypeCaptions, sc_.periodindex),
+        caption_at(format::kSummationCaptions, sc_.ptypeindex),
+        sc_.yearstr,
+        season,
+        month,
+        caption_at(names.weeknames, sc_.weekindex),
+        sc_.growthyearstr,
+        sc_.techyearstr,
+    };
+    line(format::packet_name(Packet::Period));
+    for (std::size_t i = 0; i < 8; ++i)
+        line(std::string(format::kPeriodLabels[i]) + std::string(values[i]));
+    line(format::kEnd);
+}
+
+void PacketWriter::put_region() {
+    line(format::packet_name(Packet::Region));
+    line(std::string(format::kRegionLevelLabel) +
+         std::string(caption_at(format::kRegionLevelKeywords, sc_.regionlevel)));
+    for (const auto& entry : sc_.regions) {
+        std::string label;
+        if (entry->isState)
+            label = sc_.regionlevel == 2 ? "All " + entry->statename : entry->statename;
+        else
+            label = entry->county + " " + entry->abbr;
+        if (label.size() < 20)
+            line(padded_label(label) + entry->code);
+        else
+            line(label.substr(0, 16) + " " + label.substr(label.size() - 2) + ": " + entry->code);
+    }
+    line(format::kEnd);
+}
+
+void PacketWriter::put_source_category() {
+    if (!sc_.sources_on)
+        return;
+    line(format::packet_name(Packet::SourceCategory));
+    for (std::size_t i = 0; i < sc_.sourceCount(); ++i)
+        line(std::string(format::kSourcePrefix) + sc_.sources[i].scc);
+    line(format::kEnd);
+}
+
+void PacketWriter::put_file_list(Packet packet, const AllocCollection& list) {
+    line(format::packet_name(packet));
+    for (const auto& entry : list)
+        line(entry->descriptor + path(entry->allocfile));
+    line(format::kEnd);
+}
+
+void PacketWriter::put_growth_files() {
+    line(format::packet_name(Packet::GrowthFiles));
+    for (std::size_t i = 0; i < sc_.growthCount(); ++i)
+        line(std::string(format::kGrowthLabel) + path(sc_.growthfiles[i]));
+    line(format::kEnd);
+}
+
+void PacketWriter::put_factor_files(Packet packet,
+                                    const std::array<std::string, kFactorSlotCount>& slots) {
+    line(format::packet_name(packet));
+    for (std::size_t slot = 0; slot < format::kPollutantLabels.size(); ++slot) {
+        if (!slots[slot].empty())
+            line(padded_label(format::kPollutantLabels[slot]) + path(slots[slot]));
+    }
+    line(format::kEnd);
+}
+
+void PacketWriter::put_modelyear_out() {
+    if (sc_.bmy_on) {
+        // The by-model-year files share the output data file's base: its text up to and
+        // including the first ".".
+        const std::string& output = sc_.runfiles[kOutputData];
+        const auto dot = output.find('.');
+        const std::string base =
+            dot == std::string::npos ? std::string() : output.substr(0, dot + 1);
+        sc_.runfiles[kExhaustBmyOut] = base + "BMX";
+        sc_.runfiles[kEvapBmyOut] = base + "BMV";
+    } else {
+        sc_.runfiles[kExhaustBmyOut].clear();
+        sc_.runfiles[kEvapBmyOut].clear();
+    }
+    line(format::packet_name(Packet::ModelyearOut));
+    runFileLine(kExhaustBmyOut);
+    runFileLine(kEvapBmyOut);
+    line(format::kEnd);
+}
+
+void PacketWriter::put_daily_files() {
+    line(format::packet_name(Packet::DailyFiles));
+    runFileLine(kDailyTempsRvp);
+    line(format::kEnd);
+}
+
+bool regenerated(const Scenario& sc, Packet packet) {
+    switch (packet) {
+    case Packet::PopFiles:
+        return sc.changed_pop;
+    case Packet::Options:
+        return sc.changed_options;
+    case Packet::Period:
+        return sc.changed_period;
+    case Packet::Region:
+        return sc.changed_region;
+    case Packet::AllocFiles:
+        return sc.changed_alloc;
+    case Packet::GrowthFiles:
+        return sc.changed_growth;
+    case Packet::EmfacFiles:
+        return sc.changed_emfac;
+    case Packet::Runfiles:
+    case Packet::SourceCategory:
+    case Packet::DeteriorateFiles:
+    case Packet::StageII:
+    case Packet::ModelyearOut:
+    case Packet::DailyFiles:
+        return true;
+    }
+    return true;
+}
+
+// A packet line: its first or second character, after leading blanks, is "/".
+bool is_packet_line(std::string_view trimmedUpper) {
+    return (!trimmedUpper.empty() && trimmedUpper[0] == '/') ||
+           (trimmedUpper.size() > 1 && trimmedUpper[1] == '/');
+}
+
+// Consumes the template's packet through its "/END/" line. A packet whose "/END/" is missing
+// before the next managed packet (or the end of the file) is left in place: false, nothing
+// consumed, so that no other packet is swallowed with it.
+bool skip_template_packet(LineSource& lines) {
+    const std::size_t start = lines.position();
+    std::string line;
+    while (lines.next(line)) {
+        if (upper(trim(std::string_view(line).substr(0, 5))) == format::kEnd)
+            return true;
+        if (format::packet_opened_by(line))
+            break;
+    }
+    lines.seek(start);
+    return false;
+}
+
+} // namespace
+
 std::string header_line(const std::string& headerTime) {
-    return "Written by Kelvaro interface at " + headerTime;
+    return std::string(format::kHeaderText) + headerTime;
 }
-std::string current_general_date_time() { return {}; }
+
+std::string current_general_date_time() {
+    const auto now = std::chrono::system_clock::now();
+    return general_date_time(
+        std::chrono::duration_cast<std::chrono::seconds>(now.time_since_epoch()).count());
+}
+
+WriteResult write_options_stream(Scenario& scenario, std::istream& templ, std::ostream& out,
+                                 const PathRules& rules, const std::string& headerTime) {
+    WriteResult result;
+    LineSource lines = LineSource::fromStream(templ);
+    if (templ.bad())
+        return {false, kDeviceIoError, error_text(kDeviceIoError), {}};
+
+    PacketWriter writer(scenario, out, rules);
+    writer.line(header_line(headerTime));
+
+    bool deterWritten = false;
+    bool sourceWritten = false;
+    bool stage2Written = false;
+    std::string line;
+    while (lines.next(line) && out) {
+        const std::string u = upper(trim_left(line));
+        if (!is_packet_line(u)) {
+            if (!contains(line, format::kHeaderText))
+                writer.line(line);
+            continue;
+        }
+        const auto packet = format::packet_opened_by(u);
+        if (!packet || !regenerated(scenario, *packet)) {
+            // Written unchanged; a copied packet's body follows through this same loop.
+            writer.line(line);
+            continue;
+        }
+        if (!skip_template_packet(lines)) {
+            // Without its "/END/" the packet would swallow the rest of the file: regenerate
+            // it and keep every line after its name.
+            result.notes.push_back("The " + std::string(format::packet_name(*packet)) +
+                                   " packet of the file being saved has no /END/ line. It was "
+                                   "written again from the scenario, and the lines that "
+                                   "followed its name were kept unchanged.");
+        }
+        writer.write(*packet);
+        deterWritten |= *packet == Packet::DeteriorateFiles;
+        sourceWritten |= *packet == Packet::SourceCategory;
+        stage2Written |= *packet == Packet::StageII;
+    }
+
+    if (scenario.found_deter && !deterWritten)
+        writer.write(Packet::DeteriorateFiles);
+    if (scenario.found_source && !sourceWritten)
+        writer.write(Packet::SourceCategory);
+    if (!stage2Written)
+        writer.write(Packet::StageII);
+
+    out.flush();
+    if (!out) {
+        result.ok = false;
+        result.errorNumber = kDeviceIoError;
+        result.errorText = error_text(kDeviceIoError);
+    }
+    return result;
+}
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A file in the target's directory that becomes the target only when committed; otherwise
+// it is removed when this object goes.
+class TemporaryFile {
+public:
+    explicit TemporaryFile(const fs::path& target) {
+        const fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(".");
+        std::string pattern = (dir / ("." + target.filename().string() + ".XXXXXX")).string();
+#ifndef _WIN32
+        fd_ = ::mkstemp(pattern.data());
+        if (fd_ < 0) {
+            error_ = errno;
+            return;
+        }
+        // A replaced file keeps its permissions; a new one gets the usual ones.
+        struct stat existing {};
+        ::fchmod(fd_, ::stat(target.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : 0644);
+#endif
+        path_ = pattern;
+    }
+    ~TemporaryFile() {
+#ifndef _WIN32
+        if (fd_ >= 0)
+            ::close(fd_);
+#endif
+        if (!committed_ && !path_.empty()) {
+            std::error_code ec;
+            fs::remove(path_, ec);
+        }
+    }
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+    bool isOpen() const {
+        return fd_ >= 0;
+    }
+    int error() const {
+        return error_;
+    }
+
+    // Writes everything and forces it to disk; false with error() set on failure.
+    bool writeAll(std::string_view data) {
+#ifndef _WIN32
+        while (!data.empty()) {
+            const ssize_t n = ::write(fd_, data.data(), data.size());
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                error_ = errno;
+                return false;
+            }
+            data.remove_prefix(static_cast<std::size_t>(n));
+        }
+        if (::fsync(fd_) != 0 || ::close(fd_) != 0) {
+            error_ = errno;
+            fd_ = -1;
+            return false;
+        }
+        fd_ = -1;
+#endif
+        return true;
+    }
+
+    // Renames the file over the target in one step.
+    bool commit(const fs::path& target) {
+        if (std::rename(path_.c_str(), target.c_str()) != 0) {
+            error_ = errno;
+            return false;
+        }
+        committed_ = true;
+        return true;
+    }
+
+private:
+    fs::path path_;
+    int fd_ = -1;
+    int error_ = 0;
+    bool committed_ = false;
+};
+
+} // namespace
+
+bool write_options_file(Session& session, const std::string& templatePath,
+                        const std::string& targetPath) {
+    const std::string& optfile = session.scenario.optfile;
+    auto fail = [&](const std::string& step, int number) {
+        session.log.write("Newoptions code " + step + " " + optfile);
+        session.message("file error " + std::to_string(number));
+        return false;
+    };
+
+    // Saving in place writes over the template as it exists on disk (found without regard
+    // to case where the spelling differs).
+    const std::string found = resolve_existing_path(templatePath);
+    const bool inPlace =
+        session.rules.nativeSeparators(targetPath) == session.rules.nativeSeparators(templatePath);
+    const fs::path target(inPlace && !found.empty() ? found
+                                                    : session.rules.nativeSeparators(targetPath));
+
+    TemporaryFile output(target);
+    if (!output.isOpen())
+        return fail("2.3", error_number_from_errno(output.error()));
+
+    std::ifstream templ(found, std::ios::binary);
+    if (found.empty() || !templ)
+        return fail("2.4", found.empty() ? kFileNotFound : error_number_from_errno(errno));
+
+    std::ostringstream buffer;
+    const WriteResult result = write_options_stream(session.scenario, templ, buffer, session.rules,
+                                                    current_general_date_time());
+    if (!result.ok)
+        return fail("3", result.errorNumber);
+    if (!output.writeAll(buffer.view()))
+        return fail("3", error_number_from_errno(output.error()));
+    // Writing over the template is safe: it has been read in full, and the rename replaces
+    // it in one step, so the old file stays whole until the new one is complete.
+    if (!output.commit(target))
+        return fail("4", error_number_from_errno(output.error()));
+    for (const std::string& note : result.notes)
+        session.message(note, MessageIcon::Exclamation);
+    return true;
+}
+
+bool newoptions(Session& session) {
+    const Scenario& sc = session.scenario;
+    return write_options_file(session, session.join(sc.optdir, sc.optfile),
+                              session.join(sc.newoptdir, sc.newoptfile));
+}
 
 } // namespace kv

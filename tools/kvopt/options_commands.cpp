@@ -1,7 +1,98 @@
+#include "cli_session.h"
 #include "commands.h"
+#include "optionsfile/reader.h"
+#include "optionsfile/scenario_values.h"
+#include "optionsfile/writer.h"
+#include "scenario_json.h"
+
+#include <iostream>
+#include <memory>
+#include <vector>
 
 namespace kvopt {
 
-void register_options_commands(CLI::App&, Globals&) {}
+namespace {
+
+struct OptionsArgs {
+    std::string file;
+    std::string out;
+    std::vector<std::string> sets;
+};
+
+// Reads the file as the interface would; true when it was usable.
+bool read_current(CliSession& cli, const std::string& file) {
+    cli.setCurrentFile(file);
+    return kv::read_options(*cli.session) == kv::ReadOutcome::Loaded;
+}
+
+void run_show(const Globals& globals, const OptionsArgs& args, int& exitCode) {
+    CliSession cli(globals);
+    const bool usable = read_current(cli, args.file);
+    std::cout << scenario_to_json(cli.session->scenario)
+                     .dump(2, ' ', false, nlohmann::json::error_handler_t::replace)
+              << '\n';
+    exitCode = usable ? kOk : kRefused;
+}
+
+void run_check(const Globals& globals, const OptionsArgs& args, int& exitCode) {
+    CliSession cli(globals);
+    exitCode = read_current(cli, args.file) ? kOk : kRefused;
+}
+
+void run_save(const Globals& globals, const OptionsArgs& args, int& exitCode) {
+    CliSession cli(globals);
+    kv::Scenario& sc = cli.session->scenario;
+    // The values are checked before anything is read, so a typing error costs nothing.
+    for (const std::string& assignment : args.sets) {
+        const auto eq = assignment.find('=');
+        kv::Scenario probe;
+        const std::string error = eq == std::string::npos
+                                      ? "--set takes NAME=VALUE"
+                                      : kv::set_scenario_value(probe, assignment.substr(0, eq),
+                                                               assignment.substr(eq + 1));
+        if (!error.empty()) {
+            std::cerr << "kvopt save: " << error << '\n';
+            exitCode = kUsage;
+            return;
+        }
+    }
+    if (!read_current(cli, args.file)) {
+        exitCode = kRefused;
+        return;
+    }
+    for (const std::string& assignment : args.sets) {
+        const auto eq = assignment.find('=');
+        kv::set_scenario_value(sc, assignment.substr(0, eq), assignment.substr(eq + 1));
+    }
+    const std::filesystem::path out = std::filesystem::absolute(args.out).lexically_normal();
+    sc.newoptdir = out.parent_path().string();
+    sc.newoptfile = out.filename().string();
+    exitCode = kv::newoptions(*cli.session) ? kOk : kRefused;
+}
+
+} // namespace
+
+void register_options_commands(CLI::App& app, Globals& globals) {
+    auto args = std::make_shared<OptionsArgs>();
+
+    auto* show = app.add_subcommand("show", "Print the scenario read from an options file as JSON");
+    show->add_option("FILE", args->file, "Options file")->required();
+    show->callback([&globals, args] { run_show(globals, *args, globals.exitCode); });
+
+    auto* check = app.add_subcommand(
+        "check", "Read and validate an options file; print every message the interface shows");
+    check->add_option("FILE", args->file, "Options file")->required();
+    check->callback([&globals, args] { run_check(globals, *args, globals.exitCode); });
+
+    std::string names;
+    for (const std::string& name : kv::settable_scenario_names())
+        names += (names.empty() ? "" : ", ") + name;
+    auto* save = app.add_subcommand(
+        "save", "Read IN, change scenario values and write OUT with IN as the template");
+    save->add_option("IN", args->file, "Options file to read")->required();
+    save->add_option("OUT", args->out, "Options file to write")->required();
+    save->add_option("--set", args->sets, "NAME=VALUE; NAME is one of: " + names);
+    save->callback([&globals, args] { run_save(globals, *args, globals.exitCode); });
+}
 
 } // namespace kvopt

@@ -1,0 +1,99 @@
+#include "optionsfile/validation.h"
+
+#include "shell/run_error.h"
+#include "shell/session.h"
+
+#include <unordered_set>
+
+namespace kv {
+
+bool open_reference_db(Session& session) {
+    session.refdbpath = reference_db_path(session.settings.modeldir, session.rules.separator);
+    try {
+        session.refdb = session.refdbs.open(session.refdbpath);
+        return true;
+    } catch (const ReferenceDbError& e) {
+        session.refdb.reset();
+        session.message(e.what() + session.refdbpath + std::to_string(e.number()));
+        return false;
+    }
+}
+
+void close_reference_db(Session& session) {
+    session.refdbpath = reference_db_path(session.settings.modeldir, session.rules.separator);
+    session.refdb.reset();
+}
+
+JetQuery region_query(std::string_view code) {
+    JetQuery q("SELECT DISTINCTROW Counties.COUNTY FROM Counties WHERE(Counties.FIPS=");
+    q.appendQuoted(code);
+    q.append(");");
+    return q;
+}
+
+JetQuery scc_query(std::string_view scc) {
+    JetQuery q("SELECT DISTINCTROW  [Equipment Types].SCC, [Equipment Types].EQUIP,"
+               "[Equipment Types].[Engine Type], [Equipment Types].Classification ");
+    q.append("FROM [Equipment Types] WHERE (SCC=");
+    q.appendQuoted(scc);
+    q.append(");");
+    return q;
+}
+
+bool validate_region(Session& session) {
+    if (!open_reference_db(session))
+        return false;
+    Scenario& sc = session.scenario;
+    // Entries are completed in place and the unknown ones collected, then dropped in one
+    // linear pass; the result is the same as removing each one as it is met.
+    std::unordered_set<const RegionCls*> dropped;
+    try {
+        for (const auto& entry : sc.regions) {
+            RegionCls& region = *entry;
+            const JetQuery query = region_query(region.code);
+            const auto state = session.statelist.find(region.code.substr(0, 2));
+            if (!state)
+                throw RunError(kInvalidProcedureCall);
+            const RecordSet rs = session.refdb->query(query);
+            if (!rs.empty() && sc.regionlevel == 2) {
+                region.abbr = state->abbr;
+                region.statename = state->statename;
+                region.county = rs.value(0, "COUNTY");
+                region.isState = false;
+            } else if (!rs.empty() && region.code.size() >= 3 &&
+                       region.code.compare(region.code.size() - 3, 3, "000") == 0) {
+                region.isState = true;
+                region.abbr = state->abbr;
+                region.statename = state->statename;
+                region.county = "*****";
+            } else {
+                dropped.insert(&region);
+            }
+        }
+    } catch (const std::exception& e) {
+        // Validation stops here; the entries not visited yet keep only their code.
+        session.message(std::string("validate_region ") + e.what());
+        session.log.write("Exiting abnormally validate_region; ");
+    }
+    if (!dropped.empty())
+        sc.regions.retain([&](const RegionCls& r) { return dropped.count(&r) == 0; });
+    copy_regions(sc.regions, sc.regions_saved);
+    close_reference_db(session);
+    return true;
+}
+
+std::optional<SourceEntry> check_scc(Session& session, const std::string& scc) {
+    const RecordSet rs = session.refdb->query(scc_query(scc));
+    if (rs.empty())
+        return std::nullopt;
+    const std::string& found = rs.value(0, "SCC");
+    if (found != scc)
+        return std::nullopt;
+    SourceEntry entry;
+    entry.scc = SourceEntry::fixedScc(found);
+    entry.description = rs.value(0, "EQUIP") + " " + rs.value(0, "CLASSIFICATION") + " " +
+                        rs.value(0, "Engine Type");
+    return entry;
+}
+
+} // namespace kv

@@ -1,0 +1,46 @@
+#include "support/temp_dir.h"
+
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <stdexcept>
+
+namespace kv::test {
+
+namespace fs = std::filesystem;
+
+TempDir::TempDir() {
+    std::random_device seed;
+    const fs::path base = fs::temp_directory_path();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        fs::path candidate = base / ("kvtest-" + std::to_string(seed()));
+        if (fs::create_directory(candidate)) {
+            path_ = candidate;
+            return;
+        }
+    }
+    throw std::runtime_error("cannot create a temporary directory");
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::remove_all(path_, ec);
+}
+
+std::string TempDir::write(std::string_view relative, std::string_view content) const {
+    const fs::path file = path_ / fs::path(std::string(relative));
+    fs::create_directories(file.parent_path());
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out << content;
+    return file.string();
+}
+
+std::string read_file(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream buffer;
+    buffer << in.rdbuf();
+    return buffer.str();
+}
+
+} // namespace kv::test
