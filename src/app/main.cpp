@@ -13,6 +13,21 @@
 #include <QFileInfo>
 #include <QStringList>
 #include <filesystem>
+#include <memory>
+#include <string>
+
+namespace {
+
+// Stands in when this build has no reference database support: every open fails, and the
+// reader reports it as for a missing database.
+class UnavailableReferenceDb : public kv::ReferenceDbOpener {
+public:
+    std::shared_ptr<kv::ReferenceDb> open(const std::string&) override {
+        throw kv::ReferenceDbError("Could not find file ", 3024);
+    }
+};
+
+} // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -24,7 +39,9 @@ int main(int argc, char** argv) {
     const QString programDir = QCoreApplication::applicationDirPath();
     kv::QtUserInterface ui;
     kv::QtLauncher launcher;
-    const auto refdbs = kv::make_reference_db_opener();
+    std::unique_ptr<kv::ReferenceDbOpener> refdbs = kv::make_reference_db_opener();
+    if (!refdbs)
+        refdbs = std::make_unique<UnavailableReferenceDb>();
     kv::Session session(ui, launcher, *refdbs, std::filesystem::path(programDir.toStdString()));
     for (const QString& a : arguments)
         session.arguments.push_back(a.toStdString());

@@ -31,17 +31,15 @@ void write_batch_file(const Session& session) {
     const std::string path = session.join(session.settings.modeldir, kBatchFileName);
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     if (!out)
-        throw ShellError(error_from_errno(errno != 0 ? errno : EACCES));
+        throw RunError(error_number_from_errno(errno != 0 ? errno : EACCES));
     out << batch_file_text(session);
     out.close();
     if (!out)
-        throw ShellError(error_from_errno(errno != 0 ? errno : EIO));
+        throw RunError(error_number_from_errno(errno != 0 ? errno : EIO));
 }
 
-ErrorInfo start_error(const LaunchRequest& request) {
-    if (!file_exists(request.program))
-        return {kErrFileNotFound, "File not found"};
-    return {kErrPathFileAccess, "Path/File access error"};
+int start_error(const LaunchRequest& request) {
+    return file_exists(request.program) ? kPathFileAccessError : kFileNotFound;
 }
 
 } // namespace
@@ -88,21 +86,21 @@ RunReport run_model(Session& session) {
     std::string command;
     try {
         if (!make_current(session.settings.modeldir))
-            throw ShellError({kErrPathNotFound, "Path not found"});
+            throw RunError(kPathNotFound);
         write_batch_file(session);
         BusyPointer busy(session.ui);
         command = model_command(session);
         const LaunchRequest request = model_launch_request(session);
         report.launch = session.launcher.runAndWait(request);
         if (!report.launch.started)
-            throw ShellError(start_error(request));
+            throw RunError(start_error(request));
         show_status(session);
         make_program_dir_current(session);
         report.outcome = RunOutcome::Finished;
         return report;
     } catch (const std::exception& e) {
         const ErrorInfo error = error_of(e);
-        if (error.number != kErrOverflow)
+        if (error.number != kOverflow)
             session.message("Problem starting Core Model\n\nCommand string: " + lower(command) +
                                 "\n\nMake sure the Core model executable exists and is in the "
                                 "correct path.",

@@ -151,7 +151,7 @@ StartupOutcome run_startup(Session& session, bool anotherInstanceRunning,
                 !select_access(session))
                 return StartupOutcome::PromptCancelled;
             if (!write_settings(session))
-                throw ShellError({kErrPathFileAccess, "Path/File access error"});
+                throw RunError(kPathFileAccessError);
         } else {
             session.settings.inipath = ini.string();
             if (!check_settings(session)) {
