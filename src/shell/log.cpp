@@ -29,4 +29,17 @@ void Log::close() {
     target_ = nullptr;
 }
 
+bool start_run_log(Log& log, const std::filesystem::path& programDir) {
+    if (!log.open(programDir / std::string(Log::kFileName)))
+        return false;
+    log.write("Starting new run");
+    return true;
+}
+
+void end_run_log(Log& log) {
+    log.write("Ending run");
+    log.write("****************************");
+    log.close();
+}
+
 } // namespace kv

@@ -27,4 +27,9 @@ private:
     std::ostream* target_ = nullptr;
 };
 
+// Opens "region.txt" in the program's directory, emptying it, and writes "Starting new run".
+bool start_run_log(Log& log, const std::filesystem::path& programDir);
+// Writes "Ending run" and a line of 28 asterisks, then closes the log.
+void end_run_log(Log& log);
+
 } // namespace kv

@@ -1,0 +1,137 @@
+#include "support/options_text.h"
+#include "support/run_program.h"
+#include "support/temp_dir.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+namespace kv::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kKvopt = KV_BINARY_DIR "/bin/kvopt";
+const std::string kModel = KV_DEMO_DIR "/model";
+
+ProgramResult kvopt(std::vector<std::string> args) {
+    args.insert(args.begin(), {kKvopt, "--model-dir", kModel});
+    return run_program(args);
+}
+
+// The demo's default options file, copied so that tests never change the demo.
+class KvoptTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!fs::exists(kModel + "/reports/reports.sqlite"))
+            GTEST_SKIP() << "the demo's reference database is not built";
+        demo = dir.str() + "/demo.opt";
+        fs::copy_file(kModel + "/demo.opt", demo);
+    }
+    TempDir dir;
+    std::string demo;
+};
+
+TEST_F(KvoptTest, CheckAcceptsTheDemoWithoutAMessage) {
+    for (const char* name : {"demo.opt", "county.opt"}) {
+        const ProgramResult r = kvopt({"check", kModel + "/" + name});
+        EXPECT_EQ(r.exitCode, 0) << name << r.err;
+        EXPECT_EQ(r.err, "") << name;
+    }
+}
+
+TEST_F(KvoptTest, ShowPrintsTheScenarioByItsOwnNames) {
+    const ProgramResult r = kvopt({"show", demo});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const auto j = nlohmann::json::parse(r.out);
+    EXPECT_EQ(j["optfile"], "demo.opt");
+    EXPECT_EQ(j["optdir"], dir.str());
+    EXPECT_EQ(j["runfiles"].size(), 15u);
+    EXPECT_EQ(j["emfacfiles"].size(), 15u);
+    EXPECT_EQ(j["detfiles"].size(), 15u);
+    EXPECT_EQ(j["msgfile"], "demo.msg");
+    EXPECT_EQ(j["title1str"], "DEMONSTRATION RUN: CALIFORNIA AND TEXAS");
+    EXPECT_EQ(j["regionlevel"], 1);
+    ASSERT_EQ(j["regions"].size(), 2u);
+    EXPECT_EQ(j["regions"][0], (nlohmann::json{{"code", "06000"},
+                                               {"county", "*****"},
+                                               {"statename", "California"},
+                                               {"abbr", "CA"},
+                                               {"isState", true}}));
+    EXPECT_EQ(j["sources"].size(), 9u); // no spare slot
+    EXPECT_EQ(j["sources"][0]["scc"], "2265002015");
+    EXPECT_EQ(j["growthfiles"].size(), 1u);
+    EXPECT_EQ(j["allocfiles"][1]["descriptor"], "Family housing     :");
+    EXPECT_EQ(j["found_deter"], true);
+    EXPECT_EQ(j["sources_on"], true);
+    EXPECT_EQ(j["bmy_on"], false);
+    EXPECT_EQ(j["stage2_known"], true);
+}
+
+TEST_F(KvoptTest, SaveRoundTripsUnderOneNewHeader) {
+    const std::string out = dir.str() + "/copy.opt";
+    const ProgramResult r = kvopt({"save", demo, out});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const std::string original = read_file(demo);
+    const std::string written = read_file(out);
+    const auto firstEnd = written.find("\r\n");
+    EXPECT_TRUE(written.starts_with("Written by Kelvaro interface at "));
+    EXPECT_EQ(written.substr(firstEnd + 2), original);
+}
+
+TEST_F(KvoptTest, SetValuesRegenerateTheirPacket) {
+    const std::string out = dir.str() + "/set.opt";
+    const ProgramResult r = kvopt({"save", demo, out, "--set", "title1str=Scripted run", "--set",
+                                   "periodindex=1", "--set", "monthindex=6", "--set",
+                                   "stage2str=0.5", "--set", "runfiles.1=/x/act.dat"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const std::string written = read_file(out);
+    EXPECT_NE(written.find("Title 1            : Scripted run\r\n"), std::string::npos);
+    EXPECT_NE(written.find("Title 2            : PLACEHOLDER DATA FOR TRYING THE INTERFACE\r\n"),
+              std::string::npos);
+    EXPECT_NE(written.find("Period type        : Monthly\r\n"), std::string::npos);
+    EXPECT_NE(written.find("Month of year      : July\r\n"), std::string::npos);
+    EXPECT_NE(written.find("Control Factor     : 0.5\r\n"), std::string::npos);
+    EXPECT_NE(written.find("ACTIVITY           : /x/act.dat\r\n"), std::string::npos);
+    // The region packet was not edited and is copied as it was.
+    EXPECT_NE(written.find("California         : 06000\r\n"), std::string::npos);
+}
+
+TEST_F(KvoptTest, ExitStatusesAndMessages) {
+    struct Case {
+        std::vector<std::string> args;
+        int exitCode;
+        std::string err;
+    };
+    const std::string broken = dir.write("broken.opt", without_packet(read_file(demo), "/REGION/"));
+    const std::string notOptions = dir.write("notes.txt", "just text\r\n");
+    const Case cases[] = {
+        {{"check", broken},
+         1,
+         "Cannot find the /REGION/ packet in the options file.\nThe options file is corrupted.\n"},
+        {{"check", notOptions},
+         1,
+         "No packets found in the file: " + notOptions +
+             "\nIt appears that this file is not a KELVARO options file.\n"},
+        {{"check", dir.str() + "/Missing.opt"},
+         1,
+         "Cannot find options file: " + dir.str() + "/missing.opt\n"},
+        {{"save", demo, dir.str() + "/x.opt", "--set", "periodindex=7"},
+         2,
+         "kvopt save: periodindex takes a whole number from 0 to 2\n"},
+        {{"save", demo, dir.str() + "/x.opt", "--set", "nosuchitem=1"},
+         2,
+         "kvopt save: unknown scenario item: nosuchitem\n"},
+        {{"save", demo, dir.str() + "/no/such/dir/x.opt"}, 1, "file error 76\n"},
+    };
+    for (const auto& c : cases) {
+        const ProgramResult r = kvopt(c.args);
+        EXPECT_EQ(r.exitCode, c.exitCode) << c.args[1];
+        EXPECT_EQ(r.err, c.err) << c.args[1];
+    }
+    EXPECT_EQ(run_program({kKvopt}).exitCode, 2);
+    EXPECT_EQ(run_program({kKvopt, "show"}).exitCode, 2);
+}
+
+} // namespace
+} // namespace kv::test
