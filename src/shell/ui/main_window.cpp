@@ -182,7 +182,7 @@ void KVGui::buildControls() {
     layout->addStretch(1);
 
     setCentralWidget(central);
-    resize(640, 420);
+    resize(640, sizeHint().height());
 }
 
 StartupOutcome KVGui::load(bool anotherInstanceRunning) {
