@@ -334,9 +334,10 @@ private slots:
                      in.model + "/test1.opt\n" + in.model + "/outputs/test1.msg\n");
 
         qputenv("VISUAL", QByteArray::fromStdString(in.tmp.str() + "/no-editor"));
+        const QByteArray path = qgetenv("PATH");
         qputenv("PATH", QByteArray("/nonexistent"));
         QTest::keyClick(in.window.get(), Qt::Key_F12);
-        qputenv("PATH", QByteArray("/usr/local/bin:/usr/bin:/bin"));
+        qputenv("PATH", path);
         qunsetenv("VISUAL");
         QCOMPARE(
             in.ui.messageTexts().back(),

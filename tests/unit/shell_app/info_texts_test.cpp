@@ -32,6 +32,12 @@ TEST_F(ShellTest, CurrentWindowListsSettingsAndFilesInLowerCase) {
                      }));
 }
 
+TEST_F(ShellTest, ShowStatusLeavesTheModelDirectoryCurrent) {
+    show_status(*session);
+    EXPECT_EQ(cwd(), model);
+    ASSERT_EQ(ui.statuses.size(), 1u);
+}
+
 TEST(AboutTexts, VersionAndFileOrArguments) {
     EXPECT_EQ(about_version_text(), "Version 2005.1.0");
     TempDir d;
