@@ -255,7 +255,7 @@ private slots:
         Installation in;
         in.start();
         // A model that takes a moment, so the window can be looked at during the run.
-        in.script(in.model + "/slow-model", "sleep 0.4\nexec ./demo-model \"$1\"");
+        in.script(in.model + "/slow-model", "sleep 1\nexec ./demo-model \"$1\"");
         in.session->settings.modelexe = "slow-model";
         bool checked = false;
         QTimer::singleShot(150, [&] {
