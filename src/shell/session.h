@@ -1,12 +1,5 @@
 #pragma once
 
-#include <cstdint>
-#include <filesystem>
-#include <memory>
-#include <string>
-#include <string_view>
-#include <vector>
-
 #include "editors/state_table.h"
 #include "optionsfile/reference_db.h"
 #include "optionsfile/scenario.h"
@@ -14,6 +7,13 @@
 #include "shell/path_rules.h"
 #include "shell/ports.h"
 #include "shell/settings.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
 
 namespace kv {
 
@@ -43,6 +43,8 @@ public:
     StateList statelist;
     std::int16_t loadcount = 0;
     std::vector<std::string> arguments; // the command line, shown by the about window
+    // True while the core model runs: a second run and the File commands are refused.
+    bool modelRunning = false;
 
     // The reference database while it is open (between open_reference_db and
     // close_reference_db), and the path that was tried last.

@@ -1,13 +1,14 @@
 #include "shell/status.h"
 
+#include "shell/current_dir.h"
+#include "shell/dialog_helpers.h"
+#include "shell/session.h"
+#include "shell/text.h"
+
 #include <chrono>
 #include <ctime>
 #include <filesystem>
 #include <optional>
-
-#include "shell/dialog_helpers.h"
-#include "shell/session.h"
-#include "shell/text.h"
 
 namespace kv {
 
@@ -55,8 +56,7 @@ std::optional<std::string> size_and_date(const std::string& name, std::size_t fi
 }
 
 // The path of a file in a directory, as it exists on disk; empty when it does not.
-std::string existing_file(const PathRules& rules, const std::string& dir,
-                          const std::string& file) {
+std::string existing_file(const PathRules& rules, const std::string& dir, const std::string& file) {
     if (file.empty())
         return {};
     const std::string found = resolve_existing_path(rules.join(dir, file));
@@ -88,8 +88,7 @@ std::string general_date_time(std::int64_t secondsSinceEpoch) {
     return buf;
 }
 
-StatusDisplay status_display(const Scenario& sc, const Settings& settings,
-                             const PathRules& rules) {
+StatusDisplay status_display(const Scenario& sc, const Settings& settings, const PathRules& rules) {
     std::string line1 = "Simulation Run Title       : " + sc.title1str;
     std::string line2 =
         "Current Message File     : " + shown_name(sc.msgdir, sc.msgfile, settings, rules);
@@ -110,10 +109,14 @@ StatusDisplay status_display(const Scenario& sc, const Settings& settings,
     return status;
 }
 
-void set_caption(Session& session) { session.ui.setCaption(caption_text(session.scenario.optfile)); }
+void set_caption(Session& session) {
+    session.ui.setCaption(caption_text(session.scenario.optfile));
+}
 
 void show_status(Session& session) {
     session.ui.setStatus(status_display(session.scenario, session.settings, session.rules));
+    // The model directory is left current, where relative data paths are found.
+    make_current(session.settings.modeldir);
 }
 
 } // namespace kv

@@ -1,0 +1,26 @@
+#include "shell/current_dir.h"
+
+#include "shell/dialog_helpers.h"
+#include "shell/session.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace kv {
+
+bool make_current(const std::string& dir) {
+    if (dir.empty())
+        return false;
+    const std::string found = resolve_existing_path(dir);
+    if (found.empty())
+        return false;
+    std::error_code ec;
+    std::filesystem::current_path(found, ec);
+    return !ec;
+}
+
+bool make_program_dir_current(const Session& session) {
+    return make_current(session.programDir.string());
+}
+
+} // namespace kv

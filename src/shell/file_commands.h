@@ -1,0 +1,44 @@
+#pragma once
+
+#include "shell/ports.h"
+
+#include <string>
+
+namespace kv {
+
+class Session;
+struct PathRules;
+
+enum class CommandOutcome {
+    Done,
+    Failed,  // the trap logged "Cancelled error <step>" (a cancelled dialog included)
+    Refused, // the core model is running
+};
+
+// File > Open: asks for another options file and reads it.
+CommandOutcome file_open(Session& session);
+// File > Save: saves the scenario over the current options file.
+CommandOutcome file_save(Session& session);
+// File > Save as: saves the scenario under a new name, which becomes the current file, with
+// message and output data files named after it.
+CommandOutcome file_save_as(Session& session);
+
+// The in-place save: rewrites `optdir`/`optfile` from the scenario through a temporary file
+// in the same directory that replaces it only once it is complete, then sets the caption.
+// Throws ReportedFailure when the writer failed (it has told the user; the current file is
+// untouched).
+void update_default_option_file(Session& session);
+
+// The file dialog the three File items share, with its title and initial file name.
+FileDialogRequest file_menu_request(const Session& session, std::string title,
+                                    std::string initialFile);
+
+// Where Save as puts the message and output data files: the "outputs" directory under the
+// new file's directory when there is one, else that directory itself.
+std::string output_directory(const PathRules& rules, const std::string& newoptdir);
+
+// True when both paths name the same file: the same text, the same text but for case where
+// the file system ignores case, or one existing file reached two ways.
+bool same_file(const PathRules& rules, const std::string& a, const std::string& b);
+
+} // namespace kv

@@ -1,0 +1,115 @@
+#include "shell/model_run.h"
+
+#include "shell/current_dir.h"
+#include "shell/dialog_helpers.h"
+#include "shell/errors.h"
+#include "shell/file_commands.h"
+#include "shell/session.h"
+#include "shell/status.h"
+#include "shell/text.h"
+
+#include <cerrno>
+#include <fstream>
+
+namespace kv {
+
+namespace {
+
+// Keeps `modelRunning` set for as long as the run lasts.
+class RunningFlag {
+public:
+    explicit RunningFlag(bool& flag) : flag_(flag) { flag_ = true; }
+    ~RunningFlag() { flag_ = false; }
+    RunningFlag(const RunningFlag&) = delete;
+    RunningFlag& operator=(const RunningFlag&) = delete;
+
+private:
+    bool& flag_;
+};
+
+void write_batch_file(const Session& session) {
+    const std::string path = session.join(session.settings.modeldir, kBatchFileName);
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (!out)
+        throw RunError(error_number_from_errno(errno != 0 ? errno : EACCES));
+    out << batch_file_text(session);
+    out.close();
+    if (!out)
+        throw RunError(error_number_from_errno(errno != 0 ? errno : EIO));
+}
+
+int start_error(const LaunchRequest& request) {
+    return file_exists(request.program) ? kPathFileAccessError : kFileNotFound;
+}
+
+} // namespace
+
+std::string model_command(const Session& session) {
+    const Scenario& sc = session.scenario;
+    return session.settings.modelexe + " " + session.join(sc.optdir, sc.optfile);
+}
+
+std::string batch_file_text(const Session& session) {
+    return "CD " + session.settings.modeldir + "\r\n" + model_command(session) + "\r\n";
+}
+
+LaunchRequest model_launch_request(const Session& session) {
+    const Settings& s = session.settings;
+    LaunchRequest r;
+    const std::string exe = session.join(s.modeldir, s.modelexe);
+    const std::string found = resolve_existing_path(exe);
+    r.program = found.empty() ? exe : found;
+    r.arguments = {session.join(session.scenario.optdir, session.scenario.optfile)};
+    const std::string dir = resolve_existing_path(s.modeldir);
+    r.workingDirectory = dir.empty() ? s.modeldir : dir;
+    return r;
+}
+
+RunReport run_model(Session& session) {
+    RunReport report;
+    if (session.modelRunning) {
+        report.outcome = RunOutcome::Refused;
+        return report;
+    }
+    RunningFlag running(session.modelRunning);
+
+    // A model run on a file that could not be saved would not run what the user sees: the
+    // writer has reported the failure, and nothing is started.
+    try {
+        BusyPointer busy(session.ui);
+        update_default_option_file(session);
+    } catch (const std::exception&) {
+        report.outcome = RunOutcome::SaveFailed;
+        return report;
+    }
+
+    std::string command;
+    try {
+        if (!make_current(session.settings.modeldir))
+            throw RunError(kPathNotFound);
+        write_batch_file(session);
+        BusyPointer busy(session.ui);
+        command = model_command(session);
+        const LaunchRequest request = model_launch_request(session);
+        report.launch = session.launcher.runAndWait(request);
+        if (!report.launch.started)
+            throw RunError(start_error(request));
+        show_status(session);
+        make_program_dir_current(session);
+        report.outcome = RunOutcome::Finished;
+        return report;
+    } catch (const std::exception& e) {
+        const ErrorInfo error = error_of(e);
+        if (error.number != kOverflow)
+            session.message("Problem starting Core Model\n\nCommand string: " + lower(command) +
+                                "\n\nMake sure the Core model executable exists and is in the "
+                                "correct path.",
+                            MessageIcon::Exclamation);
+        session.log.write("Problem running file error number " + std::to_string(error.number) +
+                          " command string " + command);
+        report.outcome = RunOutcome::Failed;
+        return report;
+    }
+}
+
+} // namespace kv

@@ -1,0 +1,323 @@
+#include "shell/ui/main_window.h"
+
+#include "shell/editor_launch.h"
+#include "shell/file_commands.h"
+#include "shell/info_texts.h"
+#include "shell/model_run.h"
+#include "shell/reports.h"
+#include "shell/session.h"
+#include "shell/ui/about_window.h"
+#include "shell/ui/banner.h"
+#include "shell/ui/batch_window.h"
+#include "shell/ui/center_form.h"
+#include "shell/ui/current_window.h"
+#include "shell/ui/diag_window.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QFontDatabase>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <fstream>
+
+namespace kv {
+
+namespace {
+
+// Brings an open single-instance window forward; answers false when it is not open.
+bool raise_open(const QPointer<QWidget>& window) {
+    if (!window)
+        return false;
+    window->show();
+    window->raise();
+    window->activateWindow();
+    return true;
+}
+
+} // namespace
+
+KVGui::KVGui(Session& session, const EditorEnvironment& editors, QWidget* parent)
+    : QMainWindow(parent), session_(session), editors_(editors) {
+    setObjectName("KVGui");
+    setWindowTitle(QString::fromStdString(std::string(kAppTitle)));
+    buildMenus();
+    buildControls();
+}
+
+KVGui::~KVGui() = default;
+
+QAction* KVGui::addItem(QMenu* menu, const QString& name, const QString& caption, bool enabled) {
+    QAction* action = menu->addAction(caption);
+    action->setObjectName(name);
+    action->setEnabled(enabled);
+    items_[name] = action;
+    return action;
+}
+
+void KVGui::buildMenus() {
+    QMenu* files = menuBar()->addMenu("&File");
+    files->setObjectName("MenuFiles");
+    connect(addItem(files, "MnuFiles_0", "&Open...", true), &QAction::triggered, this,
+            [this] { file_open(session_); });
+    connect(addItem(files, "MnuFiles_1", "&Save", true), &QAction::triggered, this,
+            [this] { file_save(session_); });
+    connect(addItem(files, "MnuFiles_2", "Save &as...", true), &QAction::triggered, this,
+            [this] { file_save_as(session_); });
+    QAction* separator = files->addSeparator();
+    separator->setObjectName("MnuFiles_3");
+    items_["MnuFiles_3"] = separator;
+    connect(addItem(files, "MnuExit", "E&xit", true), &QAction::triggered, this, &KVGui::Fini);
+
+    // The dialogs of the Scenario and Advanced options menus bind themselves with
+    // bindMenuItem; until then their items are unavailable.
+    QMenu* scen = menuBar()->addMenu("&Scenario");
+    scen->setObjectName("MenuScen");
+    const char* scenItems[] = {"&Options", "&Period", "&Region", "&Sources"};
+    for (int i = 0; i < 4; ++i)
+        addItem(scen, QString("MnuScen_%1").arg(i), scenItems[i], false);
+
+    QMenu* model = menuBar()->addMenu("&Model");
+    model->setObjectName("MenuModel");
+    mnuRun_ = addItem(model, "MnuRun", "&Run with filename.ext", true);
+    connect(mnuRun_, &QAction::triggered, this, &KVGui::runModel);
+    connect(addItem(model, "MnuAcc", "Re&ports", true), &QAction::triggered, this,
+            [this] { launch_reports(session_); });
+    connect(model, &QMenu::aboutToShow, this, [this] {
+        mnuRun_->setText(QString::fromStdString(run_menu_caption(session_.scenario.optfile)));
+    });
+
+    QMenu* adv = menuBar()->addMenu("&Advanced options");
+    adv->setObjectName("MenuAdvopt");
+    const char* advItems[] = {"Geographic &Allocation",
+                              "&Temporal Allocation",
+                              "&Growth",
+                              "&Equip. Population",
+                              "&Phase In",
+                              "Emission &Factors",
+                              "&Deterioration Factors",
+                              "A&ctivity",
+                              "&U.S. Counties FIPS",
+                              "&Retrofit",
+                              "&Daily Temp/RVP",
+                              "&Optional Output"};
+    for (int i = 0; i < 12; ++i)
+        addItem(adv, QString("mnuadvopt_%1").arg(i), advItems[i], false);
+
+    for (const auto& [name, action] : items_) {
+        if (name.startsWith("MnuScen_") || name.startsWith("mnuadvopt_")) {
+            connect(action, &QAction::triggered, this, [this, n = name] {
+                if (n == "MnuScen_1")
+                    session_.log.write("Period selected");
+                if (const auto it = handlers_.find(n); it != handlers_.end() && it->second)
+                    it->second();
+            });
+        }
+    }
+
+    QMenu* batch = menuBar()->addMenu("&Batch");
+    batch->setObjectName("MenuBatch");
+    connect(addItem(batch, "MnuBatch_0", "&Select option files", true), &QAction::triggered, this,
+            &KVGui::showBatch);
+    connect(addItem(batch, "MnuBatch_1", "&Run Batch", true), &QAction::triggered, this,
+            &KVGui::showBatch);
+    batch->menuAction()->setEnabled(false);
+    batch->setEnabled(false);
+
+    QMenu* help = menuBar()->addMenu("&Help");
+    help->setObjectName("MenuHelp");
+    addItem(help, "MnuHelp", "&Help", false);
+    connect(addItem(help, "MnuAbout", "&About", true), &QAction::triggered, this,
+            &KVGui::showAbout);
+    connect(addItem(help, "MnuCur", "&Current", true), &QAction::triggered, this,
+            &KVGui::showCurrent);
+    connect(addItem(help, "MnuDiag", "&Diag", false), &QAction::triggered, this, &KVGui::showDiag);
+}
+
+void KVGui::buildControls() {
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(12, 12, 12, 12);
+    layout->setSpacing(10);
+
+    picture1_ = new Banner(central);
+    layout->addWidget(picture1_, 0, Qt::AlignHCenter);
+
+    verLbl_ = new QLabel(central);
+    verLbl_->setObjectName("VerLbl");
+    verLbl_->setTextFormat(Qt::PlainText);
+    verLbl_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    verLbl_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    verLbl_->setFrameShape(QFrame::StyledPanel);
+    verLbl_->setMargin(6);
+    verLbl_->setMinimumHeight(verLbl_->fontMetrics().lineSpacing() * 3 + 14);
+    layout->addWidget(verLbl_);
+
+    viewMsg_ = new QPushButton("&View Message File", central);
+    viewMsg_->setObjectName("View_Msg");
+    connect(viewMsg_, &QPushButton::clicked, this,
+            [this] { view_message_file(session_, editors_); });
+    layout->addWidget(viewMsg_, 0, Qt::AlignHCenter);
+
+    auto* diagRow = new QHBoxLayout;
+    lstRegionB_ = new QListWidget(central);
+    lstRegionB_->setObjectName("LstRegionB");
+    lstDiag_ = new QListWidget(central);
+    lstDiag_->setObjectName("LstDiag");
+    cmdDiag_ = new QPushButton("Diag", central);
+    cmdDiag_->setObjectName("CmdDiag");
+    connect(cmdDiag_, &QPushButton::clicked, this, &KVGui::fillDiagLists);
+    diagRow->addWidget(lstRegionB_);
+    diagRow->addWidget(lstDiag_);
+    diagRow->addWidget(cmdDiag_, 0, Qt::AlignTop);
+    lstRegionB_->hide();
+    lstDiag_->hide();
+    cmdDiag_->hide();
+    layout->addLayout(diagRow);
+    layout->addStretch(1);
+
+    setCentralWidget(central);
+    resize(640, sizeHint().height());
+}
+
+StartupOutcome KVGui::load(bool anotherInstanceRunning) {
+    StartupHooks hooks;
+    hooks.centreWindow = [this] { center_form(*this); };
+    hooks.showWindow = [this] { show(); };
+    const StartupOutcome outcome = run_startup(session_, anotherInstanceRunning, hooks);
+    // A failure inside the sequence leaves the window usable, so the user can end the run.
+    if (outcome == StartupOutcome::MainError && !isVisible())
+        show();
+    return outcome;
+}
+
+void KVGui::Fini() {
+    if (ended_)
+        return;
+    ended_ = true;
+    fini(session_);
+    for (const auto& window : {current_, about_, diag_, batch_}) {
+        if (window)
+            window->close();
+    }
+    close();
+    emit finished();
+}
+
+void KVGui::Update_DefaultOption_File() {
+    update_default_option_file(session_);
+}
+
+void KVGui::applyCaption(const std::string& caption) {
+    setWindowTitle(QString::fromStdString(caption));
+}
+
+void KVGui::applyStatus(const StatusDisplay& status) {
+    verLbl_->setText(QString::fromStdString(status.text));
+    viewMsg_->setEnabled(status.viewMessageVisible);
+    viewMsg_->setVisible(status.viewMessageVisible);
+    verLbl_->repaint();
+}
+
+bool KVGui::bindMenuItem(const QString& objectName, std::function<void()> open) {
+    const auto it = items_.find(objectName);
+    if (it == items_.end() ||
+        !(objectName.startsWith("MnuScen_") || objectName.startsWith("mnuadvopt_")))
+        return false;
+    handlers_[objectName] = std::move(open);
+    it->second->setEnabled(true);
+    return true;
+}
+
+void KVGui::setRunning(bool running) {
+    for (const char* name : {"MnuRun", "MnuFiles_0", "MnuFiles_1", "MnuFiles_2"})
+        items_[name]->setEnabled(!running);
+}
+
+void KVGui::runModel() {
+    setRunning(true);
+    run_model(session_);
+    if (!ended_)
+        setRunning(false);
+}
+
+void KVGui::fillDiagLists() {
+    const DiagLists lists = diag_lists(session_.scenario);
+    lstDiag_->clear();
+    for (const auto& abbr : lists.abbreviations)
+        lstDiag_->addItem(QString::fromStdString(abbr));
+    lstRegionB_->clear();
+    for (const auto& line : lists.regions)
+        lstRegionB_->addItem(QString::fromStdString(line));
+}
+
+void KVGui::showCurrent() {
+    if (raise_open(current_))
+        return;
+    current_ = new CurrentWindow(session_, this);
+    current_->show();
+}
+
+void KVGui::showAbout() {
+    if (raise_open(about_))
+        return;
+    const AboutDate date = about_date_text(programFile_.toStdString(), session_.arguments);
+    if (!date.ok) {
+        session_.message("Cannot show the program's file and date: " + date.text,
+                         MessageIcon::Exclamation);
+        return;
+    }
+    about_ = new AboutWindow(QString::fromStdString(date.text), this);
+    about_->show();
+}
+
+void KVGui::showDiag() {
+    if (raise_open(diag_))
+        return;
+    // The listing is read from the model directory.
+    const std::string path = session_.join(session_.settings.modeldir, session_.scenario.optfile);
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        session_.message("Cannot list the packets of " + path + ": the file cannot be opened.",
+                         MessageIcon::Exclamation);
+        return;
+    }
+    QStringList lines;
+    for (const auto& line : diag_listing(in))
+        lines << QString::fromStdString(line);
+    diag_ = new DiagWindow(QString::fromStdString(session_.scenario.optfile), lines, this);
+    diag_->show();
+}
+
+void KVGui::showBatch() {
+    if (raise_open(batch_))
+        return;
+    batch_ = new BatchWindow(this);
+    batch_->show();
+}
+
+void KVGui::closeEvent(QCloseEvent* event) {
+    Fini();
+    event->accept();
+}
+
+void KVGui::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+    case Qt::Key_F12:
+        view_options_file(session_, editors_);
+        return;
+    case Qt::Key_F11:
+        for (QWidget* w : std::initializer_list<QWidget*>{lstRegionB_, lstDiag_, cmdDiag_})
+            w->setHidden(!w->isHidden());
+        return;
+    default:
+        QMainWindow::keyPressEvent(event);
+    }
+}
+
+} // namespace kv

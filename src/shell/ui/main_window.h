@@ -1,0 +1,97 @@
+#pragma once
+
+#include "shell/ports.h"
+#include "shell/startup.h"
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QString>
+#include <functional>
+#include <map>
+#include <string>
+
+class QAction;
+class QLabel;
+class QListWidget;
+class QMenu;
+class QPushButton;
+
+namespace kv {
+
+class Banner;
+class EditorEnvironment;
+class Session;
+
+// `KVGui`, the main window: the caption names the current options file, the status label
+// `VerLbl` shows the run title and the current message and output data files, and the menus
+// lead to every other function. Closing it ends the program (`Fini`).
+class KVGui : public QMainWindow {
+    Q_OBJECT
+public:
+    KVGui(Session& session, const EditorEnvironment& editors, QWidget* parent = nullptr);
+    ~KVGui() override;
+
+    // The program file shown by the about window.
+    void setProgramFile(const QString& path) { programFile_ = path; }
+
+    // The start-up sequence (the window's load); shows the window.
+    StartupOutcome load(bool anotherInstanceRunning);
+
+    // Ends the run: the log's last lines, every window closed, `ended` emitted. Asks nothing.
+    void Fini();
+    bool ended() const { return ended_; }
+
+    // Saves the scenario over the current options file (for the dialogs and the model run).
+    void Update_DefaultOption_File();
+
+    // Called through the UserInterface port.
+    void applyCaption(const std::string& caption);
+    void applyStatus(const StatusDisplay& status);
+
+    // Binds a Scenario or Advanced options item to the dialog it opens and makes it available.
+    // Answers false when there is no such item.
+    bool bindMenuItem(const QString& objectName, std::function<void()> open);
+
+    // The information windows (also reachable through their menu items).
+    void showCurrent();
+    void showAbout();
+    void showDiag();
+    void showBatch();
+
+signals:
+    void finished();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void buildMenus();
+    void buildControls();
+    QAction* addItem(QMenu* menu, const QString& name, const QString& caption, bool enabled);
+    void runModel();
+    void setRunning(bool running);
+    void fillDiagLists();
+
+    Session& session_;
+    const EditorEnvironment& editors_;
+    QString programFile_;
+    bool ended_ = false;
+
+    Banner* picture1_ = nullptr;
+    QLabel* verLbl_ = nullptr;
+    QPushButton* viewMsg_ = nullptr;
+    QListWidget* lstRegionB_ = nullptr;
+    QListWidget* lstDiag_ = nullptr;
+    QPushButton* cmdDiag_ = nullptr;
+    QAction* mnuRun_ = nullptr;
+    std::map<QString, QAction*> items_;
+    std::map<QString, std::function<void()>> handlers_;
+
+    QPointer<QWidget> current_;
+    QPointer<QWidget> about_;
+    QPointer<QWidget> diag_;
+    QPointer<QWidget> batch_;
+};
+
+} // namespace kv

@@ -1,0 +1,120 @@
+#include "shell/ui/qt_user_interface.h"
+
+#include "shell/dialog_filters.h"
+#include "shell/ui/main_window.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+
+namespace kv {
+
+namespace {
+
+QMessageBox::Icon to_qt(MessageIcon icon) {
+    switch (icon) {
+    case MessageIcon::Information:
+        return QMessageBox::Information;
+    case MessageIcon::Exclamation:
+        return QMessageBox::Warning;
+    case MessageIcon::Critical:
+        return QMessageBox::Critical;
+    case MessageIcon::Question:
+        return QMessageBox::Question;
+    case MessageIcon::None:
+        break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+QString qs(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+} // namespace
+
+QtUserInterface::QtUserInterface(PathRules rules) : rules_(rules) {}
+
+void QtUserInterface::setWindow(KVGui* window) {
+    window_ = window;
+}
+
+QWidget* QtUserInterface::parentWidget() const {
+    return window_ && window_->isVisible() ? window_.data() : nullptr;
+}
+
+void QtUserInterface::showMessage(const std::string& text, const std::string& title,
+                                  MessageIcon icon) {
+    QMessageBox box(to_qt(icon), qs(title), qs(text), QMessageBox::Ok, parentWidget());
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
+}
+
+bool QtUserInterface::askYesNo(const std::string& text, const std::string& title) {
+    QMessageBox box(QMessageBox::Question, qs(title), qs(text), QMessageBox::Yes | QMessageBox::No,
+                    parentWidget());
+    box.setTextFormat(Qt::PlainText);
+    box.setDefaultButton(QMessageBox::Yes);
+    return box.exec() == QMessageBox::Yes;
+}
+
+QStringList QtUserInterface::nameFilters(const std::string& filter, const PathRules& rules) {
+    QStringList out;
+    for (const auto& entry : dialog_filters(filter, rules)) {
+        QStringList patterns;
+        for (const auto& p : entry.patterns)
+            patterns << qs(p);
+        const QString list = "(" + patterns.join(' ') + ")";
+        out << (entry.description.empty() ? list : qs(entry.description) + " " + list);
+    }
+    return out;
+}
+
+std::optional<FileChoice> QtUserInterface::chooseFile(const FileDialogRequest& request, bool save) {
+    QFileDialog dialog(parentWidget(), qs(request.title));
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    if (!request.promptOverwrite)
+        dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    const QStringList filters = nameFilters(request.filter, rules_);
+    dialog.setNameFilters(filters);
+    if (request.filterIndex >= 1 && request.filterIndex <= filters.size())
+        dialog.selectNameFilter(filters.at(request.filterIndex - 1));
+    if (!request.initialDir.empty() && QFileInfo(qs(request.initialDir)).isDir())
+        dialog.setDirectory(qs(request.initialDir));
+    if (!request.initialFile.empty())
+        dialog.selectFile(qs(request.initialFile));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    const QString path = QDir::toNativeSeparators(dialog.selectedFiles().front());
+    return FileChoice{path.toStdString(), QFileInfo(path).fileName().toStdString()};
+}
+
+std::optional<FileChoice> QtUserInterface::chooseOpenFile(const FileDialogRequest& request) {
+    return chooseFile(request, false);
+}
+
+std::optional<FileChoice> QtUserInterface::chooseSaveFile(const FileDialogRequest& request) {
+    return chooseFile(request, true);
+}
+
+void QtUserInterface::setBusy(bool busy) {
+    if (busy)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
+}
+
+void QtUserInterface::setCaption(const std::string& caption) {
+    if (window_)
+        window_->applyCaption(caption);
+}
+
+void QtUserInterface::setStatus(const StatusDisplay& status) {
+    if (window_)
+        window_->applyStatus(status);
+}
+
+} // namespace kv

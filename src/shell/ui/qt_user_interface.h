@@ -1,0 +1,44 @@
+#pragma once
+
+#include "shell/path_rules.h"
+#include "shell/ports.h"
+
+#include <QPointer>
+#include <QString>
+
+class QWidget;
+
+namespace kv {
+
+class KVGui;
+
+// The UserInterface of the running program: real message boxes and file dialogs parented to
+// the main window, the busy pointer as the application's override cursor, and the caption
+// and status handed to the main window.
+class QtUserInterface : public UserInterface {
+public:
+    explicit QtUserInterface(PathRules rules = PathRules::native());
+
+    // The window that shows the caption and status and parents the dialogs.
+    void setWindow(KVGui* window);
+
+    void showMessage(const std::string& text, const std::string& title, MessageIcon icon) override;
+    bool askYesNo(const std::string& text, const std::string& title) override;
+    std::optional<FileChoice> chooseOpenFile(const FileDialogRequest& request) override;
+    std::optional<FileChoice> chooseSaveFile(const FileDialogRequest& request) override;
+    void setBusy(bool busy) override;
+    void setCaption(const std::string& caption) override;
+    void setStatus(const StatusDisplay& status) override;
+
+    // The Qt name filters of a classic "description|pattern|..." filter on this platform.
+    static QStringList nameFilters(const std::string& filter, const PathRules& rules);
+
+private:
+    std::optional<FileChoice> chooseFile(const FileDialogRequest& request, bool save);
+    QWidget* parentWidget() const;
+
+    PathRules rules_;
+    QPointer<KVGui> window_;
+};
+
+} // namespace kv

@@ -1,0 +1,525 @@
+// The main window and its information windows, driven by object name on the offscreen
+// platform, with a scripted interface so that no test waits on a modal box.
+#include "shell/editor_launch.h"
+#include "shell/session.h"
+#include "shell/settings.h"
+#include "shell/ui/instance_lock.h"
+#include "shell/ui/main_window.h"
+#include "shell/ui/qt_launcher.h"
+#include "shell/ui/qt_user_interface.h"
+#include "shell/ui/signal_bridge.h"
+#include "support/fakes.h"
+#include "support/options_text.h"
+#include "support/scripted_ui.h"
+#include "support/temp_dir.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTimer>
+#include <QtTest>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+namespace fs = std::filesystem;
+using namespace kv;
+using namespace kv::test;
+
+namespace {
+
+// The scripted interface, with the caption and status handed on to the window as the real
+// interface does.
+class WindowScriptedUI : public ScriptedUserInterface {
+public:
+    void setCaption(const std::string& caption) override {
+        ScriptedUserInterface::setCaption(caption);
+        if (window != nullptr)
+            window->applyCaption(caption);
+    }
+    void setStatus(const StatusDisplay& status) override {
+        ScriptedUserInterface::setStatus(status);
+        if (window != nullptr)
+            window->applyStatus(status);
+    }
+    KVGui* window = nullptr;
+};
+
+// One installation in a temporary directory: <tmp>/bin (the program's directory),
+// <tmp>/model with the stand-in model, outputs/ and test1.opt, <tmp>/data.
+struct Installation {
+    Installation() {
+        bin = tmp.str() + "/bin";
+        model = tmp.str() + "/model";
+        data = tmp.str() + "/data";
+        fs::create_directories(bin);
+        fs::create_directories(model + "/outputs");
+        tmp.write("data/kelvaro.me", "");
+        fs::copy_file(std::string(KV_DEMO_DIR) + "/model/demo-model", model + "/demo-model");
+        const std::string runfiles = "MESSAGE            : " + model + "/outputs/test1.msg\r\n" +
+                                     "OUTPUT DATA        : " + model + "/outputs/test1.out\r\n";
+        tmp.write("model/test1.opt",
+                  with_packet_body(complete_options_file(), "/RUNFILES/", runfiles));
+        tmp.write("model/new.opt", "");
+        refdbs.db = demo_reference_data();
+        session =
+            std::make_unique<Session>(ui, launcher, refdbs, fs::path(bin), PathRules::posix());
+        window = std::make_unique<KVGui>(*session, editors);
+        window->setProgramFile(QString::fromStdString(bin + "/kvgui"));
+        ui.window = window.get();
+    }
+    ~Installation() {
+        window.reset();
+        fs::current_path(startDir);
+    }
+    void writeIni(const std::string& modelexe = "demo-model") {
+        Settings s;
+        s.modeldir = model;
+        s.modelexe = modelexe;
+        s.datadir = data;
+        s.accessexe = "/usr/bin/true";
+        std::ofstream(bin + "/kv-gui.ini", std::ios::binary)
+            << settings_file_text(s, "test1.opt", "new.opt");
+    }
+    // A started window on a later run.
+    void start() {
+        writeIni();
+        QCOMPARE(window->load(false), StartupOutcome::Ready);
+    }
+    std::string log() const { return read_file(bin + "/region.txt"); }
+    template <class T> T* find(const char* name) const {
+        T* w = window->findChild<T*>(name);
+        if (w == nullptr)
+            qWarning("no child %s", name);
+        return w;
+    }
+    QString status() const { return find<QLabel>("VerLbl")->text(); }
+    void script(const std::string& path, const std::string& body) const {
+        std::ofstream(path) << "#!/bin/sh\n" << body << "\n";
+        fs::permissions(path, fs::perms::owner_all, fs::perm_options::add);
+    }
+
+    fs::path startDir = fs::current_path();
+    TempDir tmp;
+    std::string bin, model, data;
+    WindowScriptedUI ui;
+    QtLauncher launcher;
+    FakeReferenceDbOpener refdbs;
+    SystemEditorEnvironment editors;
+    std::unique_ptr<Session> session;
+    std::unique_ptr<KVGui> window;
+};
+
+} // namespace
+
+class ShellGuiTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void firstRunAsksAndShowsTheDefaultFile() {
+        Installation in;
+        in.ui.answerFile(in.model + "/demo-model");
+        in.ui.answerFile(in.model + "/test1.opt");
+        in.ui.answerFile(in.model + "/new.opt");
+        in.ui.answerFile(in.data + "/kelvaro.me");
+        in.ui.answerFile("/usr/bin/true");
+        QCOMPARE(in.window->load(false), StartupOutcome::Ready);
+        QVERIFY(in.window->isVisible());
+        QCOMPARE(in.window->windowTitle(), QString("US XQB KELVARO MODEL (test1.opt)"));
+        QVERIFY(in.status().startsWith("Simulation Run Title       : TEST RUN\n"
+                                       "Current Message File     : test1.msg\n"
+                                       "Current Output Data File : test1.out"));
+        QVERIFY(!in.find<QPushButton>("View_Msg")->isVisible());
+        QVERIFY(fs::exists(in.bin + "/kv-gui.ini"));
+        QCOMPARE(in.ui.dialogs.size(), std::size_t(5));
+        QVERIFY(in.log().starts_with("Starting new run\r\n"));
+    }
+
+    void laterRunWithAMissingPathEndsThroughFini() {
+        Installation in;
+        in.writeIni("gone-model");
+        QSignalSpy ended(in.window.get(), &KVGui::finished);
+        QCOMPARE(in.window->load(false), StartupOutcome::SettingsMissing);
+        QVERIFY(!in.window->isVisible());
+        QCOMPARE(in.ui.messageTexts(),
+                 std::vector<std::string>{in.model + "/gone-model does not exist. Correct "
+                                                     "kv-gui.ini and retry."});
+        QCOMPARE(in.log(), std::string("Starting new run\r\nEnding run\r\n"
+                                       "****************************\r\n"));
+    }
+
+    void anotherInstanceAnsweredNoEndsAtOnce() {
+        Installation in;
+        in.writeIni();
+        in.ui.answerYesNo(false);
+        QCOMPARE(in.window->load(true), StartupOutcome::Declined);
+        QVERIFY(!in.window->isVisible());
+        QVERIFY(!fs::exists(in.bin + "/region.txt"));
+    }
+
+    void menusCarryTheirNamesCaptionsAndAvailability() {
+        Installation in;
+        struct Item {
+            const char* name;
+            const char* caption;
+            bool enabled;
+        };
+        const Item items[] = {
+            {"MnuFiles_0", "&Open...", true},
+            {"MnuFiles_1", "&Save", true},
+            {"MnuFiles_2", "Save &as...", true},
+            {"MnuExit", "E&xit", true},
+            {"MnuScen_0", "&Options", false},
+            {"MnuScen_1", "&Period", false},
+            {"MnuScen_2", "&Region", false},
+            {"MnuScen_3", "&Sources", false},
+            {"MnuRun", "&Run with filename.ext", true},
+            {"MnuAcc", "Re&ports", true},
+            {"mnuadvopt_0", "Geographic &Allocation", false},
+            {"mnuadvopt_1", "&Temporal Allocation", false},
+            {"mnuadvopt_2", "&Growth", false},
+            {"mnuadvopt_3", "&Equip. Population", false},
+            {"mnuadvopt_4", "&Phase In", false},
+            {"mnuadvopt_5", "Emission &Factors", false},
+            {"mnuadvopt_6", "&Deterioration Factors", false},
+            {"mnuadvopt_7", "A&ctivity", false},
+            {"mnuadvopt_8", "&U.S. Counties FIPS", false},
+            {"mnuadvopt_9", "&Retrofit", false},
+            {"mnuadvopt_10", "&Daily Temp/RVP", false},
+            {"mnuadvopt_11", "&Optional Output", false},
+            {"MnuHelp", "&Help", false},
+            {"MnuAbout", "&About", true},
+            {"MnuCur", "&Current", true},
+            {"MnuDiag", "&Diag", false},
+        };
+        for (const auto& item : items) {
+            auto* a = in.find<QAction>(item.name);
+            QVERIFY2(a != nullptr, item.name);
+            QCOMPARE(a->text(), QString(item.caption));
+            QVERIFY2(a->isEnabled() == item.enabled, item.name);
+        }
+        QVERIFY(in.find<QAction>("MnuFiles_3")->isSeparator());
+        const char* menus[][2] = {{"MenuFiles", "&File"},  {"MenuScen", "&Scenario"},
+                                  {"MenuModel", "&Model"}, {"MenuAdvopt", "&Advanced options"},
+                                  {"MenuBatch", "&Batch"}, {"MenuHelp", "&Help"}};
+        for (const auto& m : menus)
+            QCOMPARE(in.find<QMenu>(m[0])->title(), QString(m[1]));
+        QVERIFY(!in.find<QMenu>("MenuBatch")->menuAction()->isEnabled());
+        QVERIFY(in.find<QAction>("MnuBatch_0") && in.find<QAction>("MnuBatch_1"));
+
+        // A dialog binds its item, which becomes available; Period writes its log line.
+        in.session->log.open(in.bin + "/region.txt");
+        int opened = 0;
+        QVERIFY(in.window->bindMenuItem("MnuScen_1", [&] { ++opened; }));
+        QVERIFY(!in.window->bindMenuItem("MnuExit", [] {}));
+        QVERIFY(in.find<QAction>("MnuScen_1")->isEnabled());
+        in.find<QAction>("MnuScen_1")->trigger();
+        QCOMPARE(opened, 1);
+        QCOMPARE(in.log(), std::string("Period selected\r\n"));
+
+        in.start();
+        in.session->scenario.optfile = "R&D.OPT";
+        emit in.find<QMenu>("MenuModel")->aboutToShow();
+        QCOMPARE(in.find<QAction>("MnuRun")->text(), QString("&Run with Current file"));
+        in.session->scenario.optfile = "Test1.OPT";
+        emit in.find<QMenu>("MenuModel")->aboutToShow();
+        QCOMPARE(in.find<QAction>("MnuRun")->text(), QString("&Run with test1.opt"));
+    }
+
+    void saveAsThroughTheMenuMovesCaptionAndStatus() {
+        Installation in;
+        in.start();
+        fs::create_directories(in.tmp.str() + "/runs/outputs");
+        in.ui.answerFile(in.tmp.str() + "/runs/RUN2");
+        in.find<QAction>("MnuFiles_2")->trigger();
+        QCOMPARE(in.window->windowTitle(), QString("US XQB KELVARO MODEL (run2.opt)"));
+        QVERIFY(in.status().contains("Current Message File     : run2.msg") == false);
+        QVERIFY(in.status().contains(QString::fromStdString(
+            "Current Message File     : " + in.tmp.str() + "/runs/outputs/run2.msg")));
+        QVERIFY(fs::exists(in.tmp.str() + "/runs/RUN2.OPT"));
+
+        in.ui.answerFile(std::nullopt);
+        in.find<QAction>("MnuFiles_0")->trigger();
+        QCOMPARE(in.ui.messageTexts().back(),
+                 std::string("Error: Cannot save file: Cancel was selected."));
+        QCOMPARE(in.window->windowTitle(), QString("US XQB KELVARO MODEL (run2.opt)"));
+    }
+
+    void modelRunWithTheStandInShowsItsFiles() {
+        Installation in;
+        in.start();
+        // A model that takes a moment, so the window can be looked at during the run.
+        in.script(in.model + "/slow-model", "sleep 1\nexec ./demo-model \"$1\"");
+        in.session->settings.modelexe = "slow-model";
+        bool checked = false;
+        QTimer::singleShot(150, [&] {
+            checked = true;
+            QVERIFY(!in.find<QAction>("MnuRun")->isEnabled());
+            QVERIFY(!in.find<QAction>("MnuFiles_1")->isEnabled());
+            QVERIFY(in.find<QAction>("MnuCur")->isEnabled());
+            QVERIFY(in.session->modelRunning);
+            QVERIFY(in.ui.busyDepth > 0); // the busy pointer is shown
+        });
+        in.find<QAction>("MnuRun")->trigger();
+        QVERIFY(checked); // the event loop ran during the wait
+        QVERIFY(in.find<QAction>("MnuRun")->isEnabled());
+        QCOMPARE(in.ui.busyDepth, 0);
+        QVERIFY(in.find<QPushButton>("View_Msg")->isVisible());
+        QVERIFY(in.status().contains(QRegularExpression("test1\\.msg +\\d+ bytes ")));
+        QVERIFY(in.status().contains(QRegularExpression("test1\\.out +\\d+ bytes ")));
+        QCOMPARE(read_file(in.model + "/kelvaro.bat"),
+                 "CD " + in.model + "\r\nslow-model " + in.model + "/test1.opt\r\n");
+        QVERIFY(in.ui.messages.empty());
+        QCOMPARE(fs::current_path().string(), in.bin);
+    }
+
+    void aModelThatCannotStartOrFailsIsHandled() {
+        Installation in;
+        in.start();
+        in.session->settings.modelexe = "no-such-model";
+        in.find<QAction>("MnuRun")->trigger();
+        QCOMPARE(in.ui.messages.size(), std::size_t(1));
+        QVERIFY(in.ui.messages[0].text.starts_with(
+            "Problem starting Core Model\n\nCommand string: no-such-model "));
+        QVERIFY(
+            in.log().find("Problem running file error number 53 command string no-such-model ") !=
+            std::string::npos);
+
+        in.script(in.model + "/bad-model", "exit 9");
+        in.session->settings.modelexe = "bad-model";
+        in.find<QAction>("MnuRun")->trigger();
+        QCOMPARE(in.ui.messages.size(), std::size_t(1));
+        QVERIFY(!in.find<QPushButton>("View_Msg")->isVisible());
+        QVERIFY(in.find<QAction>("MnuRun")->isEnabled());
+    }
+
+    void keysAndTheMessageButtonOpenTheEditor() {
+        Installation in;
+        in.start();
+        const std::string record = in.tmp.str() + "/editor-args";
+        in.script(in.tmp.str() + "/editor", "printf '%s\\n' \"$@\" >> " + record);
+        qputenv("VISUAL", QByteArray::fromStdString(in.tmp.str() + "/editor"));
+
+        const QList<QWidget*> lists = {in.find<QWidget>("LstRegionB"), in.find<QWidget>("LstDiag"),
+                                       in.find<QWidget>("CmdDiag")};
+        for (QWidget* w : lists)
+            QVERIFY(w->isHidden());
+        QTest::keyClick(in.window.get(), Qt::Key_F11);
+        for (QWidget* w : lists)
+            QVERIFY(!w->isHidden());
+        in.find<QPushButton>("CmdDiag")->click();
+        QCOMPARE(in.find<QListWidget>("LstDiag")->count(), 2); // CA and TX
+        QCOMPARE(in.find<QListWidget>("LstRegionB")->item(0)->text(), QString("*****California"));
+        QTest::keyClick(in.window.get(), Qt::Key_F11);
+        for (QWidget* w : lists)
+            QVERIFY(w->isHidden());
+
+        QTest::keyClick(in.window.get(), Qt::Key_F12);
+        QTRY_COMPARE(read_file(record), in.model + "/test1.opt\n");
+
+        in.tmp.write("model/outputs/test1.msg", "message");
+        in.find<QAction>("MnuFiles_1")->trigger(); // Save does not refresh the status ...
+        QVERIFY(!in.find<QPushButton>("View_Msg")->isVisible());
+        in.ui.answerFile(in.model + "/test1.opt");
+        in.find<QAction>("MnuFiles_0")->trigger(); // ... reading the file does
+        QVERIFY(in.find<QPushButton>("View_Msg")->isVisible());
+        in.find<QPushButton>("View_Msg")->click();
+        QTRY_COMPARE(read_file(record),
+                     in.model + "/test1.opt\n" + in.model + "/outputs/test1.msg\n");
+
+        qputenv("VISUAL", QByteArray::fromStdString(in.tmp.str() + "/no-editor"));
+        const QByteArray path = qgetenv("PATH");
+        qputenv("PATH", QByteArray("/nonexistent"));
+        QTest::keyClick(in.window.get(), Qt::Key_F12);
+        qputenv("PATH", path);
+        qunsetenv("VISUAL");
+        QCOMPARE(
+            in.ui.messageTexts().back(),
+            std::string(
+                "Problem starting Notepad\nMake sure notepad.exe exists and is in your path."));
+    }
+
+    void informationWindowsAreSingleAndModeless() {
+        Installation in;
+        in.session->arguments = {"--first", "second"};
+        in.start();
+
+        in.find<QAction>("MnuCur")->trigger();
+        auto* current = in.window->findChild<QWidget*>("Current");
+        QVERIFY(current && current->isVisible());
+        QCOMPARE(current->windowTitle(), QString("File Status"));
+        QCOMPARE(current->findChild<QLabel*>("Optionlbl")->text(),
+                 QString::fromStdString("Option file " + in.model + "/test1.opt"));
+        QCOMPARE(current->findChild<QLabel*>("Messagelbl")->text(),
+                 QString::fromStdString("Message file " + in.model + "/outputs/test1.msg"));
+        in.find<QAction>("MnuCur")->trigger();
+        QCOMPARE(in.window->findChildren<QWidget*>("Current").size(), qsizetype(1));
+        QVERIFY(in.window->isEnabled()); // modeless
+        QTest::keyClick(current, Qt::Key_Escape);
+        QTRY_VERIFY(in.window->findChild<QWidget*>("Current") == nullptr);
+
+        in.find<QAction>("MnuAbout")->trigger();
+        auto* about = in.window->findChild<QWidget*>("about");
+        QVERIFY(about);
+        QCOMPARE(about->findChild<QLabel*>("Label1")->text(), QString("Kelvaro Model Interface "));
+        QCOMPARE(about->findChild<QLabel*>("VerLbl")->text(), QString("Version 2005.1.0"));
+        auto* date = about->findChild<QLabel*>("DateLbl");
+        QCOMPARE(date->text(), QString("--first second"));
+        QTest::keyClick(about, Qt::Key_F1);
+        QVERIFY(date->isHidden());
+        about->findChild<QPushButton*>("Command1")->click();
+        QTRY_VERIFY(in.window->findChild<QWidget*>("about") == nullptr);
+
+        in.window->showDiag();
+        auto* diag = in.window->findChild<QWidget*>("frmdiag");
+        QVERIFY(diag);
+        QCOMPARE(diag->windowTitle(), QString("Packets from test1.opt"));
+        auto* listing = diag->findChild<QListWidget*>("LstDiag");
+        QVERIFY(listing->count() > 10);
+        QCOMPARE(listing->item(1)->text(), QString("/RUNFILES/"));
+        QVERIFY(listing->geometry().left() >= 0);
+
+        in.session->scenario.optfile = "absent.opt";
+        diag->close();
+        QTRY_VERIFY(in.window->findChild<QWidget*>("frmdiag") == nullptr);
+        in.window->showDiag();
+        QVERIFY(in.window->findChild<QWidget*>("frmdiag") == nullptr);
+        QVERIFY(in.ui.messageTexts().back().starts_with("Cannot list the packets of "));
+
+        in.window->showBatch();
+        auto* batch = in.window->findChild<QWidget*>("Batch");
+        QVERIFY(batch && batch->windowTitle() == "Batch");
+        QTest::keyClick(batch, Qt::Key_Escape);
+        QTRY_VERIFY(in.window->findChild<QWidget*>("Batch") == nullptr);
+    }
+
+    void closingTheWindowEndsTheRunLikeExit() {
+        Installation in;
+        in.start();
+        in.find<QAction>("MnuCur")->trigger();
+        QSignalSpy ended(in.window.get(), &KVGui::finished);
+        in.window->close();
+        QCOMPARE(ended.count(), 1);
+        QVERIFY(in.log().ends_with("Ending run\r\n****************************\r\n"));
+        QTRY_VERIFY(in.window->findChild<QWidget*>("Current") == nullptr);
+        in.find<QAction>("MnuExit")->trigger(); // once only
+        QCOMPARE(ended.count(), 1);
+    }
+
+    void reportsStartTheRecordedProgram() {
+        Installation in;
+        in.start();
+        in.find<QAction>("MnuAcc")->trigger();
+        QVERIFY(in.ui.messages.empty());
+        in.session->settings.accessexe = in.tmp.str() + "/NoAccess";
+        in.find<QAction>("MnuAcc")->trigger();
+        QVERIFY(in.ui.messageTexts().back().starts_with(
+            "Problem starting the Reporting Utility\nCommand string: \n\n" + in.tmp.str() +
+            "/noaccess "));
+    }
+
+    void realMessageBoxesAndDialogs() {
+        QtUserInterface ui;
+        QString seenText, seenTitle;
+        QMessageBox::Icon seenIcon = QMessageBox::NoIcon;
+        int answerNo = 0;
+        QTimer poll;
+        QElapsedTimer clock;
+        clock.start();
+        poll.setInterval(10);
+        connect(&poll, &QTimer::timeout, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box == nullptr) {
+                if (clock.elapsed() > 5000)
+                    QApplication::exit(1);
+                return;
+            }
+            seenText = box->text();
+            seenTitle = box->windowTitle();
+            seenIcon = box->icon();
+            QAbstractButton* button = box->button(QMessageBox::No);
+            if (button != nullptr)
+                ++answerNo;
+            else
+                button = box->button(QMessageBox::Ok);
+            button->click();
+        });
+        poll.start();
+        ui.showMessage(
+            "Problem starting Notepad\nMake sure notepad.exe exists and is in your path.",
+            "US XQB KELVARO MODEL", MessageIcon::Exclamation);
+        QCOMPARE(
+            seenText,
+            QString("Problem starting Notepad\nMake sure notepad.exe exists and is in your path."));
+        QCOMPARE(seenTitle, QString("US XQB KELVARO MODEL"));
+        QCOMPARE(seenIcon, QMessageBox::Warning);
+        QVERIFY(!ui.askYesNo("Continue?", "US XQB KELVARO MODEL"));
+        QCOMPARE(answerNo, 1);
+        poll.stop();
+
+        QCOMPARE(QtUserInterface::nameFilters("model (*.exe)|*.exe", PathRules::posix()),
+                 (QStringList{"model (*.exe *.EXE)", "All files (*)"}));
+        QCOMPARE(QtUserInterface::nameFilters("(*.me)|*.me", PathRules::posix()),
+                 (QStringList{"(*.me *.ME)"}));
+        ui.setBusy(true);
+        QVERIFY(QApplication::overrideCursor() != nullptr);
+        ui.setBusy(false);
+        QVERIFY(QApplication::overrideCursor() == nullptr);
+    }
+
+    void terminationSignalsReachTheEventLoop() {
+        SignalBridge bridge;
+        QSignalSpy spy(&bridge, &SignalBridge::terminationRequested);
+        std::raise(SIGTERM);
+        QTRY_COMPARE(spy.count(), 1);
+        std::raise(SIGINT);
+        QTRY_COMPARE(spy.count(), 2);
+    }
+
+    // The time the interface adds around a model that does nothing: saving the options file,
+    // kelvaro.bat, starting and waiting for the process, the status refresh. Prints the median
+    // of 21 runs; the bound only catches a wait that polls or sleeps.
+    void modelRunOverheadWithATrivialModel() {
+        Installation in;
+        in.start();
+        fs::copy_file("/usr/bin/true", in.model + "/true-model");
+        in.session->settings.modelexe = "true-model";
+        auto median = [](std::vector<qint64> v) {
+            std::sort(v.begin(), v.end());
+            return v[v.size() / 2];
+        };
+        std::vector<qint64> runs, bare;
+        for (int i = 0; i < 21; ++i) {
+            QElapsedTimer t;
+            t.start();
+            in.find<QAction>("MnuRun")->trigger();
+            runs.push_back(t.nsecsElapsed() / 1000);
+            t.restart();
+            in.launcher.runAndWait({in.model + "/true-model", {}, in.model});
+            bare.push_back(t.nsecsElapsed() / 1000);
+        }
+        QVERIFY(in.ui.messages.empty());
+        qInfo("model run with a trivial model: median %lld us (the process alone: %lld us)",
+              median(runs), median(bare));
+        QVERIFY(median(runs) < 250000);
+    }
+
+    void aSecondInstanceSeesTheLock() {
+        TempDir d;
+        const InstanceLock first(QString::fromStdString(d.str()));
+        QVERIFY(!first.anotherInstanceRunning());
+        const InstanceLock second(QString::fromStdString(d.str()));
+        QVERIFY(second.anotherInstanceRunning());
+        TempDir other;
+        QVERIFY(!InstanceLock(QString::fromStdString(other.str())).anotherInstanceRunning());
+    }
+};
+
+QTEST_MAIN(ShellGuiTest)
+#include "shell_gui_test.moc"
