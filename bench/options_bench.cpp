@@ -1,14 +1,13 @@
 // Opening and saving a nationwide options file: every county of the demo's reference data at
 // level COUNTY and 300 source categories, read and checked against the demo's reference
 // database, then written with every managed packet regenerated.
-#include <benchmark/benchmark.h>
-
-#include <fstream>
-#include <sstream>
-
 #include "optionsfile/reader.h"
 #include "optionsfile/writer.h"
 #include "shell/session.h"
+
+#include <benchmark/benchmark.h>
+#include <fstream>
+#include <sstream>
 
 namespace {
 
@@ -120,13 +119,13 @@ void BM_Write(benchmark::State& state) {
     std::istringstream in(text);
     read_options_stream(*f.session, in, "/tmp/nation.opt");
     Scenario& sc = f.session->scenario;
-    sc.changed_options = sc.changed_period = sc.changed_region = sc.changed_pop =
-        sc.changed_alloc = sc.changed_growth = sc.changed_emfac = true;
+    sc.changed_options = sc.changed_period = sc.changed_region = sc.changed_pop = sc.changed_alloc =
+        sc.changed_growth = sc.changed_emfac = true;
     for (auto _ : state) {
         std::istringstream templ(text);
         std::ostringstream out;
-        const WriteResult result = write_options_stream(sc, templ, out, PathRules::posix(),
-                                                        "12/7/2026 8:15:09 PM");
+        const WriteResult result =
+            write_options_stream(sc, templ, out, PathRules::posix(), "12/7/2026 8:15:09 PM");
         benchmark::DoNotOptimize(result.ok);
     }
 }

@@ -4,9 +4,13 @@
 
 namespace kv {
 
-ErrorInfo error_info(int number) { return {number, error_text(number)}; }
+ErrorInfo error_info(int number) {
+    return {number, error_text(number)};
+}
 
-ErrorInfo cancel_error() { return {kCancelError, "Cancel was selected."}; }
+ErrorInfo cancel_error() {
+    return {kCancelError, "Cancel was selected."};
+}
 
 ErrorInfo error_of(const std::exception& e) {
     if (const auto* shell = dynamic_cast<const ShellError*>(&e))

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "shell/run_error.h"
+
 #include <stdexcept>
 #include <string>
-
-#include "shell/run_error.h"
 
 namespace kv {
 

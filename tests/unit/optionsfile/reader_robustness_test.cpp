@@ -1,10 +1,9 @@
-#include <gtest/gtest.h>
-
-#include <random>
-
 #include "optionsfile/writer.h"
 #include "support/options_text.h"
 #include "support/session_fixture.h"
+
+#include <gtest/gtest.h>
+#include <random>
 
 namespace kv::test {
 namespace {

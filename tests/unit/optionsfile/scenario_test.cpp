@@ -1,7 +1,7 @@
-#include <gtest/gtest.h>
-
 #include "optionsfile/scenario.h"
 #include "optionsfile/scenario_values.h"
+
+#include <gtest/gtest.h>
 
 namespace kv {
 namespace {
@@ -80,7 +80,8 @@ TEST(SetScenarioValue, SetsTheItemAndItsPacketsEditFlag) {
 
     EXPECT_EQ(set_scenario_value(sc, "monthindex", "12"),
               "monthindex takes a whole number from 0 to 11");
-    EXPECT_EQ(set_scenario_value(sc, "weekindex", "x"), "weekindex takes a whole number from 0 to 1");
+    EXPECT_EQ(set_scenario_value(sc, "weekindex", "x"),
+              "weekindex takes a whole number from 0 to 1");
     EXPECT_EQ(set_scenario_value(sc, "runfiles.15", "x"), "runfiles takes a slot from 0 to 14");
     EXPECT_EQ(set_scenario_value(sc, "bmy_on", "maybe"), "bmy_on takes true or false");
     EXPECT_EQ(set_scenario_value(sc, "optfile", "x"), "unknown scenario item: optfile");
