@@ -1,11 +1,11 @@
 #include "shell/settings.h"
 
-#include <fstream>
-#include <sstream>
-
 #include "optionsfile/reader.h"
 #include "shell/dialog_helpers.h"
 #include "shell/session.h"
+
+#include <fstream>
+#include <sstream>
 
 namespace kv {
 
@@ -14,10 +14,6 @@ namespace {
 constexpr std::string_view kKeys[6] = {":model directory",   ":model executable",
                                        ":input option file", ":output option file",
                                        ":Data dir",          ":ACCESS executable"};
-
-void report_missing(Session& session, const std::string& path) {
-    session.message(path + " does not exist. Correct kv-gui.ini and retry.");
-}
 
 } // namespace
 
@@ -75,36 +71,28 @@ bool check_settings(Session& session) {
 
     Settings& s = session.settings;
     Scenario& sc = session.scenario;
+    // Each value is taken, then its path tested; the first missing path ends the check.
+    const auto present = [&session](const std::string& path, int attributes = kFilesOnly) {
+        if (file_exists(path, attributes))
+            return true;
+        session.message(path + " does not exist. Correct kv-gui.ini and retry.");
+        return false;
+    };
     s.modeldir = values[0];
     s.modelexe = values[1];
-    const std::string exe = session.join(s.modeldir, s.modelexe);
-    if (!file_exists(exe)) {
-        report_missing(session, exe);
+    if (!present(session.join(s.modeldir, s.modelexe)))
         return false;
-    }
     sc.optfile = values[2];
-    const std::string opt = session.join(s.modeldir, sc.optfile);
-    if (!file_exists(opt)) {
-        report_missing(session, opt);
+    if (!present(session.join(s.modeldir, sc.optfile)))
         return false;
-    }
     sc.newoptfile = values[3];
-    const std::string newopt = session.join(s.modeldir, sc.newoptfile);
-    if (!file_exists(newopt)) {
-        report_missing(session, newopt);
+    if (!present(session.join(s.modeldir, sc.newoptfile)))
         return false;
-    }
     s.datadir = values[4];
-    if (!file_exists(s.datadir, kDirectoriesToo)) {
-        report_missing(session, s.datadir);
+    if (!present(s.datadir, kDirectoriesToo))
         return false;
-    }
     s.accessexe = values[5];
-    if (!file_exists(s.accessexe)) {
-        report_missing(session, s.accessexe);
-        return false;
-    }
-    return true;
+    return present(s.accessexe);
 }
 
 bool read_settings_file(const std::string& path, RecordedSettings& out) {
