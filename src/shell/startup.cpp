@@ -120,11 +120,7 @@ bool select_access(Session& session) {
     return true;
 }
 
-void fini(Session& session) {
-    session.log.write("Ending run");
-    session.log.write("****************************");
-    session.log.close();
-}
+void fini(Session& session) { end_run_log(session.log); }
 
 StartupOutcome run_startup(Session& session, bool anotherInstanceRunning,
                            const StartupHooks& hooks) {
@@ -137,8 +133,7 @@ StartupOutcome run_startup(Session& session, bool anotherInstanceRunning,
         return StartupOutcome::AlreadyLoaded;
 
     try {
-        session.log.open(session.programDir / std::string(Log::kFileName));
-        session.log.write("Starting new run");
+        start_run_log(session.log, session.programDir);
         ++session.loadcount;
 
         if (hooks.centreWindow)
