@@ -120,7 +120,9 @@ bool select_access(Session& session) {
     return true;
 }
 
-void fini(Session& session) { end_run_log(session.log); }
+void fini(Session& session) {
+    end_run_log(session.log);
+}
 
 StartupOutcome run_startup(Session& session, bool anotherInstanceRunning,
                            const StartupHooks& hooks) {

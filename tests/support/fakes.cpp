@@ -1,9 +1,9 @@
 #include "support/fakes.h"
 
+#include "shell/text.h"
+
 #include <fstream>
 #include <sstream>
-
-#include "shell/text.h"
 
 namespace kv::test {
 
@@ -22,8 +22,8 @@ RecordSet FakeReferenceDb::query(const JetQuery& q) {
     if (contains(q.text(), "FROM [Equipment Types] WHERE (SCC=")) {
         rs.columns = {"SCC", "EQUIP", "Engine Type", "Classification"};
         if (auto it = equipment.find(param); it != equipment.end())
-            rs.rows.push_back({it->first, it->second.equip, it->second.engineType,
-                               it->second.classification});
+            rs.rows.push_back(
+                {it->first, it->second.equip, it->second.engineType, it->second.classification});
         return rs;
     }
     throw ReferenceDbError("The fake reference database does not know this query", 3001);

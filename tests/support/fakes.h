@@ -1,12 +1,12 @@
 #pragma once
 
+#include "optionsfile/reference_db.h"
+#include "shell/ports.h"
+
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
-
-#include "optionsfile/reference_db.h"
-#include "shell/ports.h"
 
 namespace kv::test {
 

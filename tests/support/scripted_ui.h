@@ -1,11 +1,11 @@
 #pragma once
 
+#include "shell/ports.h"
+
 #include <deque>
 #include <optional>
 #include <string>
 #include <vector>
-
-#include "shell/ports.h"
 
 namespace kv::test {
 
@@ -25,8 +25,7 @@ public:
         FileDialogRequest request;
     };
 
-    void showMessage(const std::string& text, const std::string& title,
-                     MessageIcon icon) override;
+    void showMessage(const std::string& text, const std::string& title, MessageIcon icon) override;
     bool askYesNo(const std::string& text, const std::string& title) override;
     std::optional<FileChoice> chooseOpenFile(const FileDialogRequest& request) override;
     std::optional<FileChoice> chooseSaveFile(const FileDialogRequest& request) override;
@@ -50,8 +49,8 @@ public:
     std::deque<std::optional<std::string>> fileAnswers;
     std::deque<bool> yesNoAnswers;
     bool defaultYes = true;
-    int busyDepth = 0;    // > 0 while the busy pointer is shown
-    int busyChanges = 0;  // how many times it was switched
+    int busyDepth = 0;   // > 0 while the busy pointer is shown
+    int busyChanges = 0; // how many times it was switched
 };
 
 } // namespace kv::test

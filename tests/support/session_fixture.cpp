@@ -22,15 +22,7 @@ ReadOutcome SessionTest::readText(const std::string& text, const std::string& na
 }
 
 std::vector<std::string> SessionTest::logLines() const {
-    std::vector<std::string> lines;
-    std::istringstream in(logStream.str());
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        lines.push_back(line);
-    }
-    return lines;
+    return text_lines(logStream.str());
 }
 
 } // namespace kv::test

@@ -43,4 +43,16 @@ std::string read_file(const fs::path& path) {
     return buffer.str();
 }
 
+std::vector<std::string> text_lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        lines.push_back(line);
+    }
+    return lines;
+}
+
 } // namespace kv::test

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kv::test {
 
@@ -24,5 +25,8 @@ private:
 };
 
 std::string read_file(const std::filesystem::path& path);
+
+// The lines of a text, without their CR LF or LF ends.
+std::vector<std::string> text_lines(const std::string& text);
 
 } // namespace kv::test

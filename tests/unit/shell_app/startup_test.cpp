@@ -30,15 +30,7 @@ protected:
         return run_startup(*session, another, hooks);
     }
     std::vector<std::string> regionLines() const {
-        std::vector<std::string> lines;
-        std::ifstream in(dir.path() / "region.txt", std::ios::binary);
-        std::string line;
-        while (std::getline(in, line)) {
-            if (!line.empty() && line.back() == '\r')
-                line.pop_back();
-            lines.push_back(line);
-        }
-        return lines;
+        return text_lines(read_file(dir.path() / "region.txt"));
     }
     void answerAllPrompts() {
         ui.answerFile(model + "/model.exe");
