@@ -23,6 +23,7 @@ public:
     std::optional<FileChoice> chooseOpenFile(const FileDialogRequest&) override { return {}; }
     std::optional<FileChoice> chooseSaveFile(const FileDialogRequest&) override { return {}; }
     void setBusy(bool) override {}
+    void beep() override {}
     void setCaption(const std::string&) override {}
     void setStatus(const StatusDisplay&) override {}
     int messages = 0;

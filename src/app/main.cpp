@@ -1,7 +1,9 @@
 // kvgui: the Kelvaro Model Interface.
+#include "editors/ui/scenario_editors.h"
 #include "optionsfile/reference_db.h"
 #include "shell/editor_launch.h"
 #include "shell/session.h"
+#include "shell/ui/dialog_registry.h"
 #include "shell/ui/instance_lock.h"
 #include "shell/ui/main_window.h"
 #include "shell/ui/qt_launcher.h"
@@ -50,6 +52,7 @@ int main(int argc, char** argv) {
     kv::KVGui window(session, editors);
     window.setProgramFile(QDir::toNativeSeparators(QCoreApplication::applicationFilePath()));
     ui.setWindow(&window);
+    kv::install_scenario_editors(window.dialogs(), session);
 
     kv::SignalBridge signalBridge;
     QObject::connect(&signalBridge, &kv::SignalBridge::terminationRequested, &window,

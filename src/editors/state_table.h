@@ -1,9 +1,9 @@
 #pragma once
 
-#include <string>
-
 #include "optionsfile/keyed_collection.h"
 #include "optionsfile/scenario.h"
+
+#include <string>
 
 namespace kv {
 

@@ -535,6 +535,8 @@ ReadOutcome read_options_stream(Session& session, std::istream& in, const std::s
 }
 
 ReadOutcome read_options(Session& session) {
+    // Open dialogs hold values of the file being left; they go before the new file comes in.
+    session.scenarioReplacing();
     const Scenario& sc = session.scenario;
     const std::string fullPath = session.join(sc.optdir, sc.optfile);
     const std::string found = resolve_existing_path(fullPath);

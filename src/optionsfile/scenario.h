@@ -143,6 +143,7 @@ struct Scenario {
 
     // Edit flags
     bool changed_options = false;
+    bool changed_stage2 = false; // the Options dialog's Stage II field changed
     bool changed_period = false;
     bool changed_region = false;
     bool changed_pop = false;

@@ -45,6 +45,8 @@ public:
     virtual std::optional<FileChoice> chooseOpenFile(const FileDialogRequest& request) = 0;
     virtual std::optional<FileChoice> chooseSaveFile(const FileDialogRequest& request) = 0;
     virtual void setBusy(bool busy) = 0;
+    // The platform's short warning sound (a search that found nothing).
+    virtual void beep() = 0;
     virtual void setCaption(const std::string& caption) = 0;
     virtual void setStatus(const StatusDisplay& status) = 0;
 };

@@ -10,9 +10,11 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace kv {
@@ -59,6 +61,26 @@ public:
     void message(const std::string& text, MessageIcon icon = MessageIcon::None) {
         ui.showMessage(text, std::string(kAppTitle), icon);
     }
+
+    // Whoever holds values taken from the scenario (an open dialog) listens here: a read of
+    // another options file is about to replace the scenario, so such values must be dropped,
+    // never stored into the new one.
+    // Answers a number that removes the listener again.
+    int onScenarioReplacing(std::function<void()> listener) {
+        replacingListeners_.emplace_back(++lastListener_, std::move(listener));
+        return lastListener_;
+    }
+    void removeListener(int id) {
+        std::erase_if(replacingListeners_, [id](const auto& l) { return l.first == id; });
+    }
+    void scenarioReplacing() const {
+        for (const auto& listener : replacingListeners_)
+            listener.second();
+    }
+
+private:
+    std::vector<std::pair<int, std::function<void()>>> replacingListeners_;
+    int lastListener_ = 0;
 };
 
 } // namespace kv

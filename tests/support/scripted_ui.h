@@ -30,6 +30,7 @@ public:
     std::optional<FileChoice> chooseOpenFile(const FileDialogRequest& request) override;
     std::optional<FileChoice> chooseSaveFile(const FileDialogRequest& request) override;
     void setBusy(bool busy) override;
+    void beep() override { ++beeps; }
     void setCaption(const std::string& caption) override { captions.push_back(caption); }
     void setStatus(const StatusDisplay& status) override { statuses.push_back(status); }
 
@@ -51,6 +52,7 @@ public:
     bool defaultYes = true;
     int busyDepth = 0;   // > 0 while the busy pointer is shown
     int busyChanges = 0; // how many times it was switched
+    int beeps = 0;
 };
 
 } // namespace kv::test

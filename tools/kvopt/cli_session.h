@@ -23,6 +23,7 @@ public:
     std::optional<kv::FileChoice> chooseOpenFile(const kv::FileDialogRequest& request) override;
     std::optional<kv::FileChoice> chooseSaveFile(const kv::FileDialogRequest& request) override;
     void setBusy(bool) override {}
+    void beep() override {}
     void setCaption(const std::string&) override {}
     void setStatus(const kv::StatusDisplay& status) override { lastStatus = status; }
 

@@ -12,6 +12,7 @@
 #include "shell/ui/center_form.h"
 #include "shell/ui/current_window.h"
 #include "shell/ui/diag_window.h"
+#include "shell/ui/dialog_registry.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -48,6 +49,7 @@ KVGui::KVGui(Session& session, const EditorEnvironment& editors, QWidget* parent
     setWindowTitle(QString::fromStdString(std::string(kAppTitle)));
     buildMenus();
     buildControls();
+    dialogs_ = std::make_unique<DialogRegistry>(*this, session_);
 }
 
 KVGui::~KVGui() = default;
@@ -201,6 +203,7 @@ void KVGui::Fini() {
         return;
     ended_ = true;
     fini(session_);
+    dialogs_->closeAllWithoutStoring();
     for (const auto& window : {current_, about_, diag_, batch_}) {
         if (window)
             window->close();

@@ -8,6 +8,7 @@
 #include <QString>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 
 class QAction;
@@ -19,6 +20,7 @@ class QPushButton;
 namespace kv {
 
 class Banner;
+class DialogRegistry;
 class EditorEnvironment;
 class Session;
 
@@ -51,6 +53,9 @@ public:
     // Binds a Scenario or Advanced options item to the dialog it opens and makes it available.
     // Answers false when there is no such item.
     bool bindMenuItem(const QString& objectName, std::function<void()> open);
+
+    // The dialogs that edit the scenario, by the menu items that open them.
+    DialogRegistry& dialogs() { return *dialogs_; }
 
     // The information windows (also reachable through their menu items).
     void showCurrent();
@@ -87,6 +92,7 @@ private:
     QAction* mnuRun_ = nullptr;
     std::map<QString, QAction*> items_;
     std::map<QString, std::function<void()>> handlers_;
+    std::unique_ptr<DialogRegistry> dialogs_;
 
     QPointer<QWidget> current_;
     QPointer<QWidget> about_;

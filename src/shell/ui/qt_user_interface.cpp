@@ -107,6 +107,10 @@ void QtUserInterface::setBusy(bool busy) {
         QApplication::restoreOverrideCursor();
 }
 
+void QtUserInterface::beep() {
+    QApplication::beep();
+}
+
 void QtUserInterface::setCaption(const std::string& caption) {
     if (window_)
         window_->applyCaption(caption);

@@ -27,6 +27,7 @@ public:
     std::optional<FileChoice> chooseOpenFile(const FileDialogRequest& request) override;
     std::optional<FileChoice> chooseSaveFile(const FileDialogRequest& request) override;
     void setBusy(bool busy) override;
+    void beep() override;
     void setCaption(const std::string& caption) override;
     void setStatus(const StatusDisplay& status) override;
 

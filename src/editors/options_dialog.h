@@ -1,0 +1,96 @@
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace kv {
+
+class Session;
+
+// The logic of the Options dialog (form `Options`): run titles, fuel values, temperatures,
+// Stage II and altitude. It works on the texts of its fields as the window shows them; the
+// window hands every change, focus change and button on to it and shows the texts it holds.
+class OptionsDialog {
+public:
+    // The text fields, in the order the dialog loads them.
+    enum Field {
+        Titleone,
+        Titletwo,
+        fulrvp,
+        pcoxygen,
+        so2gas,
+        so2diesel,
+        so2marinediesel,
+        cngsulfur,
+        Mintemp,
+        Maxtemp,
+        Avgtemp,
+        Stage2,
+    };
+    static constexpr std::size_t kFieldCount = 12;
+
+    // One field as the dialog shows it.
+    struct FieldInfo {
+        Field field;
+        std::string_view name;  // the control's name
+        std::string_view label; // the caption beside it
+        bool checked;           // range-checked
+        double low, high;       // the inclusive range of a checked field
+    };
+    static const std::array<FieldInfo, kFieldCount>& fields();
+
+    // The altitude option buttons.
+    enum Altitude { High = 0, Low = 1 };
+
+    // Shown when the maximum temperature is below the minimum.
+    static constexpr std::string_view kInvertedMessage =
+        "Maximum temperature must be at least the minimum temperature";
+    static constexpr std::string_view kAverageMessage =
+        "Average must be between Minimum and Maximum";
+    // What a field that failed its range check shows.
+    static constexpr std::string_view kFailedMarker = "****";
+
+    explicit OptionsDialog(Session& session);
+
+    // Opening: fills the fields from the scenario, running their change handlers.
+    void load();
+
+    // A field's text changed, by typing or from code. Setting the text it has is no change.
+    void setText(Field field, std::string text);
+    void gotFocus(Field field);
+    void lostFocus(Field field);
+    void setAltitude(Altitude altitude) { altitude_ = altitude; }
+
+    // The range check of one field; every check marks the options as touched.
+    void limits(Field tbox, double i1, double i2);
+    // Checks the field held in `focus` against its range.
+    void check_data();
+    // Checks every numeric field and the temperatures against each other.
+    void check_all();
+    // OK: answers true when nothing failed and the dialog closes.
+    bool recheck();
+    // Cancel and Escape: the dialog closes without storing.
+    void cancel();
+    // Closing, whichever way: stores what the change flags allow.
+    void unload();
+
+    const std::string& text(Field field) const { return texts_[field]; }
+    Altitude altitude() const { return altitude_; }
+    std::optional<Field> focus() const { return focus_; }
+    std::optional<Field> errobj() const { return errobj_; }
+
+private:
+    void changed(Field field);
+    double value(Field field) const;
+    bool showsMarker(Field field) const;
+
+    Session& session_;
+    std::array<std::string, kFieldCount> texts_{};
+    Altitude altitude_ = High;
+    std::optional<Field> focus_;
+    std::optional<Field> errobj_;
+};
+
+} // namespace kv

@@ -1,0 +1,30 @@
+#include "shell/ui/form_parts.h"
+
+#include <QGridLayout>
+#include <algorithm>
+
+namespace kv {
+
+OptionFrame option_frame(QWidget* parent, const QString& frameName, const QString& title,
+                         const QString& arrayName, const QStringList& captions, int columns,
+                         int firstHidden) {
+    OptionFrame result;
+    result.frame = named<QGroupBox>(frameName, title, parent);
+    result.group = new QButtonGroup(result.frame);
+    auto* grid = new QGridLayout(result.frame);
+    const int count = static_cast<int>(captions.size());
+    const int visible = firstHidden < 0 ? count : std::min(firstHidden, count);
+    const int rows = std::max(1, (visible + columns - 1) / std::max(columns, 1));
+    for (int i = 0; i < count; ++i) {
+        auto* button = named<QRadioButton>(indexed(arrayName, i), captions[i], result.frame);
+        result.group->addButton(button, i);
+        result.buttons.push_back(button);
+        if (i >= visible)
+            button->hide();
+        else
+            grid->addWidget(button, i % rows, i / rows);
+    }
+    return result;
+}
+
+} // namespace kv

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QButtonGroup>
+#include <QGroupBox>
+#include <QRadioButton>
+#include <QString>
+#include <QStringList>
+#include <QVBoxLayout>
+#include <utility>
+#include <vector>
+
+// Small pieces the dialog forms are built from. Every control carries its object name: the
+// name of the control, or for a member of a control array the array's name and "_<index>".
+namespace kv {
+
+template <class Widget, class... Args> Widget* named(const QString& name, Args&&... args) {
+    auto* widget = new Widget(std::forward<Args>(args)...);
+    widget->setObjectName(name);
+    return widget;
+}
+
+inline QString indexed(const QString& arrayName, int index) {
+    return arrayName + "_" + QString::number(index);
+}
+
+// A frame of option buttons forming one control array; a button's id in `group` is its index.
+struct OptionFrame {
+    QGroupBox* frame = nullptr;
+    QButtonGroup* group = nullptr;
+    std::vector<QRadioButton*> buttons;
+};
+
+// Builds the frame with one button per caption, laid out top to bottom (or in `columns`
+// columns filled top to bottom). The buttons from `firstHidden` on exist but are never shown.
+OptionFrame option_frame(QWidget* parent, const QString& frameName, const QString& title,
+                         const QString& arrayName, const QStringList& captions, int columns = 1,
+                         int firstHidden = -1);
+
+} // namespace kv

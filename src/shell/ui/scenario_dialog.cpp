@@ -1,0 +1,40 @@
+#include "shell/ui/scenario_dialog.h"
+
+#include <QCloseEvent>
+#include <QKeyEvent>
+
+namespace kv {
+
+ScenarioDialog::ScenarioDialog(QWidget* owner) : QDialog(owner) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    setModal(false);
+    setSizeGripEnabled(false);
+}
+
+void ScenarioDialog::closeWithoutStoring() {
+    discarding_ = true;
+    close();
+}
+
+void ScenarioDialog::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        escape();
+        return;
+    }
+    // Enter presses the default button.
+    QDialog::keyPressEvent(event);
+}
+
+void ScenarioDialog::closeEvent(QCloseEvent* event) {
+    // The closing step may show a message box; a second close meanwhile must not run it again.
+    if (closing_) {
+        event->accept();
+        return;
+    }
+    closing_ = true;
+    if (!discarding_)
+        unload();
+    event->accept();
+}
+
+} // namespace kv
