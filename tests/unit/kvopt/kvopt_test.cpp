@@ -122,7 +122,9 @@ TEST_F(KvoptTest, ExitStatusesAndMessages) {
         {{"save", demo, dir.str() + "/x.opt", "--set", "nosuchitem=1"},
          2,
          "kvopt save: unknown scenario item: nosuchitem\n"},
-        {{"save", demo, dir.str() + "/no/such/dir/x.opt"}, 1, "file error 76\n"},
+        {{"save", demo, dir.str() + "/no/such/dir/x.opt"},
+         1,
+         "file error 76\nNo such file or directory\n"},
     };
     for (const auto& c : cases) {
         const ProgramResult r = kvopt(c.args);
