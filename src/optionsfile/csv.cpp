@@ -5,8 +5,27 @@
 
 namespace kv {
 
+namespace {
+
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+// A field is quoted when it holds a separator, a quote or a line break, and also where the
+// reader would otherwise lose it: a row whose only field is empty would be an empty line,
+// which is no record, and a first field that begins with a byte-order mark would lose it
+// at the start of the text (a row cannot know whether it starts the text).
+bool needs_quotes(const std::vector<std::string>& fields, std::size_t i) {
+    const std::string& f = fields[i];
+    if (f.find_first_of(",\"\r\n") != std::string::npos)
+        return true;
+    if (i == 0 && fields.size() == 1 && f.empty())
+        return true;
+    return i == 0 && f.starts_with(kByteOrderMark);
+}
+
+} // namespace
+
 std::vector<CsvRecord> parse_csv(std::string_view text) {
-    if (text.starts_with("\xEF\xBB\xBF"))
+    if (text.starts_with(kByteOrderMark))
         text.remove_prefix(3);
     std::vector<CsvRecord> records;
     CsvRecord record;
@@ -104,7 +123,7 @@ void write_csv_row(std::ostream& out, const std::vector<std::string>& fields) {
         if (i > 0)
             out << ',';
         const std::string& f = fields[i];
-        if (f.find_first_of(",\"\r\n") == std::string::npos) {
+        if (!needs_quotes(fields, i)) {
             out << f;
             continue;
         }

@@ -15,7 +15,8 @@ namespace kv {
 // commas, line breaks and doubled quotes. The reader accepts CRLF, LF or CR line ends and a
 // UTF-8 byte-order mark; a line with nothing on it is no record. The writer ends lines with
 // CRLF (as the RFC and the demo's CSV files do) and quotes a field only when it holds a
-// comma, a quote, CR or LF.
+// comma, a quote, CR or LF, or when the reader would lose it unquoted: the empty only field
+// of a row, a first field that begins with a byte-order mark.
 
 class CsvError : public std::runtime_error {
 public:

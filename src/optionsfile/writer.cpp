@@ -13,8 +13,10 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 
 #ifndef _WIN32
@@ -364,24 +366,53 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// A save replaces the file a symbolic link names, not the link: the link stays, and the
+// linked file gets the new content. A link that names no file yet names the file to create.
+fs::path file_behind_links(fs::path target) {
+    constexpr int kMaxLinks = 40; // as the kernel allows in one path
+    std::error_code ec;
+    for (int hops = 0; hops < kMaxLinks && fs::is_symlink(target, ec); ++hops) {
+        const fs::path link = fs::read_symlink(target, ec);
+        if (ec)
+            break;
+        target = link.is_absolute() ? link : target.parent_path() / link;
+    }
+    return target;
+}
+
 // A file in the target's directory that becomes the target only when committed; otherwise
-// it is removed when this object goes.
+// it is removed when this object goes. A target the user may not write is not replaced.
 class TemporaryFile {
 public:
     explicit TemporaryFile(const fs::path& target) {
-        const fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(".");
-        std::string pattern = (dir / ("." + target.filename().string() + ".XXXXXX")).string();
 #ifndef _WIN32
-        fd_ = ::mkstemp(pattern.data());
-        if (fd_ < 0) {
+        struct stat existing {};
+        const bool replacing = ::stat(target.c_str(), &existing) == 0;
+        if (!replacing && errno != ENOENT) {
             error_ = errno;
             return;
         }
-        // A replaced file keeps its permissions; a new one gets the usual ones.
-        struct stat existing {};
-        ::fchmod(fd_, ::stat(target.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : 0644);
+        if (replacing) {
+            if (S_ISDIR(existing.st_mode)) {
+                error_ = EISDIR;
+                return;
+            }
+            // The rename needs only the directory to be writable; the file's own
+            // permission decides whether the user may change it.
+            if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) {
+                error_ = errno;
+                return;
+            }
+        }
+        if (!create(target))
+            return;
+        if (replacing) {
+            // The replaced file keeps its owner (where the user may keep it) and its
+            // permission bits; a new one has what the umask leaves of 0666.
+            [[maybe_unused]] const int ignored = ::fchown(fd_, existing.st_uid, existing.st_gid);
+            ::fchmod(fd_, existing.st_mode & 07777);
+        }
 #endif
-        path_ = pattern;
     }
     ~TemporaryFile() {
 #ifndef _WIN32
@@ -437,6 +468,36 @@ public:
     }
 
 private:
+#ifndef _WIN32
+    // Creates ".<name>.XXXXXX" beside the target with mode 0666, so that the umask (and a
+    // default ACL of the directory) gives a new file the permissions any new file gets;
+    // mkstemp would make it 0600.
+    bool create(const fs::path& target) {
+        static constexpr std::string_view kLetters =
+            "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+        constexpr int kAttempts = 100;
+        const fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(".");
+        std::random_device seed;
+        std::minstd_rand random(seed());
+        std::uniform_int_distribution<std::size_t> pick(0, kLetters.size() - 1);
+        for (int attempt = 0; attempt < kAttempts; ++attempt) {
+            std::string name = "." + target.filename().string() + ".";
+            for (int k = 0; k < 6; ++k)
+                name += kLetters[pick(random)];
+            const fs::path candidate = dir / name;
+            fd_ = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            if (fd_ >= 0) {
+                path_ = candidate;
+                return true;
+            }
+            if (errno != EEXIST)
+                break;
+        }
+        error_ = errno;
+        return false;
+    }
+#endif
+
     fs::path path_;
     int fd_ = -1;
     int error_ = 0;
@@ -448,10 +509,18 @@ private:
 bool write_options_file(Session& session, const std::string& templatePath,
                         const std::string& targetPath) {
     const std::string& optfile = session.scenario.optfile;
-    auto fail = [&](const std::string& step, int number) {
+    // The message names the error by its number and, where the system gave a reason, by
+    // the system's own words ("Permission denied", "Read-only file system").
+    auto fail = [&](const std::string& step, int number, int systemError = 0) {
         session.log.write("Newoptions code " + step + " " + optfile);
-        session.message("file error " + std::to_string(number));
+        std::string text = "file error " + std::to_string(number);
+        if (systemError != 0)
+            text += "\n" + std::string(std::strerror(systemError));
+        session.message(text);
         return false;
+    };
+    auto failErrno = [&](const std::string& step, int systemError) {
+        return fail(step, error_number_from_errno(systemError), systemError);
     };
 
     // Saving in place writes over the template as it exists on disk (found without regard
@@ -459,16 +528,18 @@ bool write_options_file(Session& session, const std::string& templatePath,
     const std::string found = resolve_existing_path(templatePath);
     const bool inPlace =
         session.rules.nativeSeparators(targetPath) == session.rules.nativeSeparators(templatePath);
-    const fs::path target(inPlace && !found.empty() ? found
-                                                    : session.rules.nativeSeparators(targetPath));
+    const fs::path target = file_behind_links(
+        inPlace && !found.empty() ? found : session.rules.nativeSeparators(targetPath));
 
     TemporaryFile output(target);
     if (!output.isOpen())
-        return fail("2.3", error_number_from_errno(output.error()));
+        return failErrno("2.3", output.error());
 
     std::ifstream templ(found, std::ios::binary);
-    if (found.empty() || !templ)
-        return fail("2.4", found.empty() ? kFileNotFound : error_number_from_errno(errno));
+    if (found.empty())
+        return fail("2.4", kFileNotFound, ENOENT);
+    if (!templ)
+        return failErrno("2.4", errno);
 
     std::ostringstream buffer;
     const WriteResult result = write_options_stream(session.scenario, templ, buffer, session.rules,
@@ -476,11 +547,11 @@ bool write_options_file(Session& session, const std::string& templatePath,
     if (!result.ok)
         return fail("3", result.errorNumber);
     if (!output.writeAll(buffer.view()))
-        return fail("3", error_number_from_errno(output.error()));
+        return failErrno("3", output.error());
     // Writing over the template is safe: it has been read in full, and the rename replaces
     // it in one step, so the old file stays whole until the new one is complete.
     if (!output.commit(target))
-        return fail("4", error_number_from_errno(output.error()));
+        return failErrno("4", output.error());
     for (const std::string& note : result.notes)
         session.message(note, MessageIcon::Exclamation);
     return true;

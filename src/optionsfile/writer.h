@@ -1,11 +1,11 @@
 #pragma once
 
+#include "shell/path_rules.h"
+
 #include <istream>
 #include <ostream>
 #include <string>
 #include <vector>
-
-#include "shell/path_rules.h"
 
 namespace kv {
 
@@ -30,7 +30,9 @@ WriteResult write_options_stream(Scenario& scenario, std::istream& templ, std::o
 // Writes `newoptdir`/`newoptfile` from the template `optdir`/`optfile`. The new file is
 // written under a temporary name in the target's directory, flushed and renamed into place,
 // so a failed write never leaves a partial file, and writing over the template itself is
-// safe. Reports a failure with "file error <n>" and answers false.
+// safe. A symbolic link is followed: the file it names is replaced and keeps its permission
+// bits; a file the user may not write is not replaced. Reports a failure with
+// "file error <n>" (and the system's words for it on a second line) and answers false.
 bool newoptions(Session& session);
 
 // The same with an explicit target path and temporary name (the in-place save).

@@ -1,15 +1,16 @@
 #include "shell/dialog_helpers.h"
 
+#include "optionsfile/access_pattern.h"
+#include "shell/path_rules.h"
+#include "shell/ports.h"
+#include "shell/session.h"
+#include "shell/text.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <random>
 #include <system_error>
-
-#include "shell/path_rules.h"
-#include "shell/ports.h"
-#include "shell/session.h"
-#include "shell/text.h"
 
 #ifndef _WIN32
 #include <fcntl.h>
@@ -22,7 +23,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::size_t last_separator(std::string_view path) { return path.find_last_of("\\/"); }
+std::size_t last_separator(std::string_view path) {
+    return path.find_last_of("\\/");
+}
 
 } // namespace
 
@@ -39,7 +42,9 @@ std::string dir_part(std::string_view path) {
 bool check_83_name(std::string_view path, UserInterface& ui) {
     const std::string name = file_name_part(path);
     const std::string base = name.substr(0, name.find('.'));
-    if (base.size() <= 8)
+    // Names are UTF-8: the limit is on characters. A byte that does not decode as part of
+    // a character counts as one.
+    if (decode_utf8_strict(base).size() <= 8)
         return true;
     ui.showMessage(base + "\nFilename too long: Must be 8 characters max before period",
                    std::string(kAppTitle), MessageIcon::Exclamation);

@@ -13,7 +13,8 @@ std::string file_name_part(std::string_view path);
 // The text before the last path separator, or the empty text.
 std::string dir_part(std::string_view path);
 
-// True when the part of the file name before its first "." has at most 8 characters;
+// True when the part of the file name before its first "." has at most 8 characters (UTF-8;
+// a byte that is not part of a valid sequence counts as one);
 // otherwise shows "<part>\nFilename too long: Must be 8 characters max before period" and
 // answers false.
 bool check_83_name(std::string_view path, UserInterface& ui);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
+#include <filesystem>
 #include <functional>
 #include <string>
 
@@ -12,10 +13,22 @@ namespace kvopt {
 enum ExitStatus { kOk = 0, kRefused = 1, kUsage = 2 };
 
 struct Globals {
-    std::string modelDir; // --model-dir
-    std::string dataDir;  // --data-dir
+    std::filesystem::path startDir; // the current directory when kvopt started
+    std::string modelDir;           // --model-dir
+    std::string dataDir;            // --data-dir
     int exitCode = kOk;
 };
+
+// Makes the option's value a path resolved against the directory kvopt was started in, as
+// the command line is parsed: reading an options file makes the model directory current,
+// and a relative name given afterwards would land there.
+inline CLI::Option* path_argument(CLI::Option* option, const Globals& globals) {
+    return option->transform(
+        [start = globals.startDir](const std::string& value) {
+            return value.empty() ? value : (start / value).lexically_normal().string();
+        },
+        "", "");
+}
 
 // show, check, save
 void register_options_commands(CLI::App& app, Globals& globals);

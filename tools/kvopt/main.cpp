@@ -1,16 +1,21 @@
 // kvopt: the command-line companion of the Kelvaro Model Interface.
-#include <CLI/CLI.hpp>
-
 #include "commands.h"
+
+#include <CLI/CLI.hpp>
 
 int main(int argc, char** argv) {
     CLI::App app{"kvopt: read, check, change and run Kelvaro options files"};
     app.require_subcommand(1);
     kvopt::Globals globals;
-    app.add_option("--model-dir", globals.modelDir,
-                   "Model directory (default: from kv-gui.ini next to kvopt, else the "
-                   "current directory)");
-    app.add_option("--data-dir", globals.dataDir, "Data directory (default: as --model-dir)");
+    std::error_code ec;
+    globals.startDir = std::filesystem::current_path(ec);
+    kvopt::path_argument(app.add_option("--model-dir", globals.modelDir,
+                                        "Model directory (default: from kv-gui.ini next to "
+                                        "kvopt, else the current directory)"),
+                         globals);
+    kvopt::path_argument(
+        app.add_option("--data-dir", globals.dataDir, "Data directory (default: as --model-dir)"),
+        globals);
 
     kvopt::register_options_commands(app, globals);
     kvopt::register_refdb_commands(app, globals);

@@ -76,12 +76,12 @@ void register_options_commands(CLI::App& app, Globals& globals) {
     auto args = std::make_shared<OptionsArgs>();
 
     auto* show = app.add_subcommand("show", "Print the scenario read from an options file as JSON");
-    show->add_option("FILE", args->file, "Options file")->required();
+    path_argument(show->add_option("FILE", args->file, "Options file"), globals)->required();
     show->callback([&globals, args] { run_show(globals, *args, globals.exitCode); });
 
     auto* check = app.add_subcommand(
         "check", "Read and validate an options file; print every message the interface shows");
-    check->add_option("FILE", args->file, "Options file")->required();
+    path_argument(check->add_option("FILE", args->file, "Options file"), globals)->required();
     check->callback([&globals, args] { run_check(globals, *args, globals.exitCode); });
 
     std::string names;
@@ -89,8 +89,8 @@ void register_options_commands(CLI::App& app, Globals& globals) {
         names += (names.empty() ? "" : ", ") + name;
     auto* save = app.add_subcommand(
         "save", "Read IN, change scenario values and write OUT with IN as the template");
-    save->add_option("IN", args->file, "Options file to read")->required();
-    save->add_option("OUT", args->out, "Options file to write")->required();
+    path_argument(save->add_option("IN", args->file, "Options file to read"), globals)->required();
+    path_argument(save->add_option("OUT", args->out, "Options file to write"), globals)->required();
     save->add_option("--set", args->sets, "NAME=VALUE; NAME is one of: " + names);
     save->callback([&globals, args] { run_save(globals, *args, globals.exitCode); });
 }

@@ -112,8 +112,10 @@ void add_import(CLI::App& app, Globals& globals, const std::shared_ptr<RefdbArgs
     auto* cmd = app.add_subcommand(
         "refdb-import", "Copy the Counties and Equipment Types tables of a reference database "
                         "(.mdb or SQLite) into a new SQLite file, e.g. reports/reports.sqlite");
-    cmd->add_option("IN", args->in, "Reference database to read (.mdb or SQLite)")->required();
-    cmd->add_option("OUT", args->out, "SQLite file to write")->required();
+    path_argument(cmd->add_option("IN", args->in, "Reference database to read (.mdb or SQLite)"),
+                  globals)
+        ->required();
+    path_argument(cmd->add_option("OUT", args->out, "SQLite file to write"), globals)->required();
     cmd->callback([&globals, args] {
         run(globals, [&] {
             const StdoutToStderr quiet;
@@ -126,7 +128,8 @@ void add_export(CLI::App& app, Globals& globals, const std::shared_ptr<RefdbArgs
     auto* cmd = app.add_subcommand("refdb-export",
                                    "Print a table of a database (.mdb or SQLite) as CSV (RFC 4180: "
                                    "header row, CRLF line ends, quotes only where needed)");
-    cmd->add_option("DB", args->db, "Database file (.mdb or SQLite)")->required();
+    path_argument(cmd->add_option("DB", args->db, "Database file (.mdb or SQLite)"), globals)
+        ->required();
     cmd->add_option("TABLE", args->table, "Table name, any case")->required();
     cmd->callback([&globals, args] {
         run(globals, [&] {
@@ -150,11 +153,14 @@ void add_from_csv(CLI::App& app, Globals& globals, const std::shared_ptr<RefdbAr
     auto* cmd = app.add_subcommand(
         "refdb-from-csv", "Build a SQLite reference database from the counties and equipment "
                           "types CSV files (RFC 4180, header row)");
-    cmd->add_option("COUNTIES", args->counties, "CSV with columns FIPS, COUNTY")->required();
-    cmd->add_option("EQUIPMENT", args->equipment,
-                    "CSV with columns SCC, EQUIP, CLASSIFICATION, Engine Type")
+    path_argument(cmd->add_option("COUNTIES", args->counties, "CSV with columns FIPS, COUNTY"),
+                  globals)
         ->required();
-    cmd->add_option("OUT", args->out, "SQLite file to write")->required();
+    path_argument(cmd->add_option("EQUIPMENT", args->equipment,
+                                  "CSV with columns SCC, EQUIP, CLASSIFICATION, Engine Type"),
+                  globals)
+        ->required();
+    path_argument(cmd->add_option("OUT", args->out, "SQLite file to write"), globals)->required();
     cmd->callback([&globals, args] {
         run(globals,
             [&] { report(kv::reference_db_from_csv(args->counties, args->equipment, args->out)); });

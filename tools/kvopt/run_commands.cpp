@@ -61,7 +61,7 @@ void register_run_commands(CLI::App& app, Globals& globals) {
     auto* run = app.add_subcommand(
         "run", "Run the core model on an options file as the Run menu does (save it, write "
                "kelvaro.bat, wait) and print the three status lines");
-    run->add_option("FILE", args->file, "Options file")->required();
+    path_argument(run->add_option("FILE", args->file, "Options file"), globals)->required();
     run->add_option("--model-exe", args->modelExe,
                     "Core model executable in the model directory (default: from kv-gui.ini)");
     run->callback([&globals, args] { run_run(globals, *args, globals.exitCode); });

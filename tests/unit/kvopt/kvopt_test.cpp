@@ -97,6 +97,45 @@ TEST_F(KvoptTest, SetValuesRegenerateTheirPacket) {
     EXPECT_NE(written.find("California         : 06000\r\n"), std::string::npos);
 }
 
+// Every path on the command line is taken from the directory kvopt was started in, also
+// the ones used after reading has made the model directory current.
+TEST_F(KvoptTest, PathsAreTakenFromTheStartingDirectory) {
+    // A model directory of its own, so that a save landing there cannot touch the demo.
+    const fs::path model = dir.path() / "model dir";
+    fs::copy(kModel, model, fs::copy_options::recursive);
+    const fs::path work = dir.path() / "my runs ü";
+    fs::create_directories(work);
+    fs::copy_file(demo, work / "mywork.opt");
+    const std::string modelDemo = read_file(model / "demo.opt");
+    const auto modelEntries = std::distance(fs::directory_iterator(model), {});
+    const std::string edited = "Title 1            : MY EDIT\r\n";
+
+    struct Case {
+        std::vector<std::string> args;
+        std::string written; // the file in `work` that must hold the edit
+    };
+    const Case cases[] = {
+        {{"check", "mywork.opt"}, ""},
+        {{"save", "mywork.opt", "demo.opt", "--set", "title1str=MY EDIT"}, "demo.opt"},
+        {{"save", "mywork.opt", "mywork.opt", "--set", "title1str=MY EDIT"}, "mywork.opt"},
+        {{"save", "./mywork.opt", "sub/../Größe 1.opt", "--set", "title1str=MY EDIT"},
+         "Größe 1.opt"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> argv = {kKvopt, "--model-dir", "../model dir"};
+        argv.insert(argv.end(), c.args.begin(), c.args.end());
+        const ProgramResult r = run_program(argv, work.string());
+        EXPECT_EQ(r.exitCode, 0) << c.args[0] << r.err;
+        EXPECT_EQ(r.err, "") << c.args[0];
+        if (!c.written.empty()) {
+            EXPECT_NE(read_file(work / c.written).find(edited), std::string::npos) << c.written;
+        }
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(work), {}), 3);
+    EXPECT_EQ(read_file(model / "demo.opt"), modelDemo);
+    EXPECT_EQ(std::distance(fs::directory_iterator(model), {}), modelEntries);
+}
+
 TEST_F(KvoptTest, ExitStatusesAndMessages) {
     struct Case {
         std::vector<std::string> args;
@@ -122,7 +161,15 @@ TEST_F(KvoptTest, ExitStatusesAndMessages) {
         {{"save", demo, dir.str() + "/x.opt", "--set", "nosuchitem=1"},
          2,
          "kvopt save: unknown scenario item: nosuchitem\n"},
-        {{"save", demo, dir.str() + "/no/such/dir/x.opt"}, 1, "file error 76\n"},
+        {{"save", demo, dir.str() + "/x.opt", "--set", "title1str=MY\r\nEDIT"},
+         2,
+         "kvopt save: title1str takes a single line, not \"MY\\r\\nEDIT\"\n"},
+        {{"save", demo, dir.str() + "/x.opt", "--set", "runfiles.6=a.msg\n"},
+         2,
+         "kvopt save: runfiles.6 takes a single line, not \"a.msg\\n\"\n"},
+        {{"save", demo, dir.str() + "/no/such/dir/x.opt"},
+         1,
+         "file error 76\nNo such file or directory\n"},
     };
     for (const auto& c : cases) {
         const ProgramResult r = kvopt(c.args);

@@ -330,14 +330,16 @@ TEST_F(WriterFileTest, FailuresToOpenAreReportedWithTheirStep) {
     sc().newoptdir = dir.str() + "/missing-dir";
     sc().newoptfile = "copy.opt";
     EXPECT_FALSE(newoptions(*session));
-    EXPECT_EQ(ui.messageTexts(), std::vector<std::string>{"file error 76"});
+    EXPECT_EQ(ui.messageTexts(),
+              std::vector<std::string>{"file error 76\nNo such file or directory"});
     EXPECT_EQ(logLines().back(), "Newoptions code 2.3 test1.opt");
 
     ui.messages.clear();
     sc().newoptdir = dir.str();
     sc().optfile = "gone.opt";
     EXPECT_FALSE(newoptions(*session));
-    EXPECT_EQ(ui.messageTexts(), std::vector<std::string>{"file error 53"});
+    EXPECT_EQ(ui.messageTexts(),
+              std::vector<std::string>{"file error 53\nNo such file or directory"});
     EXPECT_EQ(logLines().back(), "Newoptions code 2.4 gone.opt");
     EXPECT_EQ(dirEntries(), std::vector<std::string>{"test1.opt"});
 }
@@ -360,7 +362,7 @@ TEST_F(WriterFileTest, AWriteThatFailsPartWayLeavesTheOldFileIntact) {
     std::signal(SIGXFSZ, previousHandler);
 
     EXPECT_FALSE(ok);
-    EXPECT_EQ(ui.messageTexts(), std::vector<std::string>{"file error 61"});
+    EXPECT_EQ(ui.messageTexts(), std::vector<std::string>{"file error 61\nFile too large"});
     EXPECT_EQ(read_file(templatePath), before);
     EXPECT_EQ(dirEntries(), std::vector<std::string>{"test1.opt"});
 }

@@ -344,5 +344,29 @@ TEST(Csv, ParsesRfc4180WithAnyLineEnd) {
     EXPECT_THROW(parse_csv("\"a\"b\n"), CsvError);
 }
 
+// What the writer writes, the reader reads back the same, also where an unquoted field
+// would be lost: the empty only field of a row, a leading byte-order mark.
+TEST(Csv, WhatIsWrittenReadsBackTheSame) {
+    const std::string bom = "\xEF\xBB\xBF";
+    const std::vector<std::vector<std::vector<std::string>>> tables = {
+        {{"NAME"}, {""}, {"x"}, {""}},
+        {{""}},
+        {{bom + "FIPS", "COUNTY"}, {bom, ""}, {bom + "01001", "A"}},
+        {{bom}, {bom + bom}},
+        {{"", ""}, {"", ""}},
+    };
+    for (const auto& table : tables) {
+        RecordSet rs;
+        rs.columns = table.front();
+        rs.rows.assign(table.begin() + 1, table.end());
+        std::ostringstream csv;
+        write_csv(csv, rs);
+        std::vector<std::vector<std::string>> back;
+        for (auto& r : parse_csv(csv.str()))
+            back.push_back(r.fields);
+        EXPECT_EQ(back, table) << csv.str();
+    }
+}
+
 } // namespace
 } // namespace kv

@@ -25,7 +25,14 @@ TEST(Check83Name, MeasuresOnlyThePartBeforeTheFirstPeriod) {
         {"A.B.C.OPT", true, ""},
         {"/very/long/directory/name/x.opt", true, ""},
         {"EIGHTCHR.OPT", true, ""},
-        {"\xC3\xA9t\xC3\xA9t\xC3\xA9.opt", true, ""}, // 9 bytes, 6 letters: bytes count
+        {"\xC3\xA9t\xC3\xA9t\xC3\xA9.opt", true, ""},
+        // UTF-8 names are measured in characters: 8 characters in 10 bytes pass.
+        {"/runs/Größe123.opt", true, ""},
+        {"/runs/Größe1234.opt", false, "Größe1234"},
+        {"/runs/日本語.opt", true, ""},
+        // A byte that is not UTF-8 counts as one character.
+        {"/runs/ABCDEFG\xFF.opt", true, ""},
+        {"/runs/ABCDEFG\xFF\xFE.opt", false, "ABCDEFG\xFF\xFE"},
     };
     for (const auto& c : cases) {
         ScriptedUserInterface ui;

@@ -44,7 +44,8 @@ TEST_F(FileCommandsTest, AFailedSaveLeavesTheCurrentFileAndSaysSo) {
     // The template is gone from under the scenario: the writer cannot copy it.
     sc().optfile = "gone.opt";
     EXPECT_EQ(file_save(*session), CommandOutcome::Failed);
-    EXPECT_EQ(ui.messageTexts(), std::vector<std::string>{"file error 53"});
+    EXPECT_EQ(ui.messageTexts(),
+              std::vector<std::string>{"file error 53\nNo such file or directory"});
     EXPECT_EQ(logLines().back(), "Cancelled error 0");
     EXPECT_EQ(current(), before);
     EXPECT_FALSE(fs::exists(model + "/gone.opt"));

@@ -90,7 +90,8 @@ TEST_F(ModelRunTest, ABatchFileThatCannotBeWrittenShowsAnEmptyCommand) {
 TEST_F(ModelRunTest, NothingRunsWhenTheOptionsFileCannotBeSaved) {
     sc().optfile = "gone.opt";
     EXPECT_EQ(run_model(*session).outcome, RunOutcome::SaveFailed);
-    EXPECT_EQ(ui.messageTexts(), std::vector<std::string>{"file error 53"});
+    EXPECT_EQ(ui.messageTexts(),
+              std::vector<std::string>{"file error 53\nNo such file or directory"});
     EXPECT_TRUE(launcher.waited.empty());
     EXPECT_FALSE(fs::exists(model + "/kelvaro.bat"));
 }
