@@ -38,6 +38,10 @@ public:
     ReferenceDbOpener& refdbs;
     const std::filesystem::path programDir;
     const PathRules rules;
+    // Where the program keeps kv-gui.ini, and its log and other files of its own. Both are
+    // the program's directory unless the caller chooses otherwise.
+    std::filesystem::path configDir;
+    std::filesystem::path stateDir;
 
     Settings settings;
     Scenario scenario;
