@@ -32,6 +32,22 @@ struct ReadAborted {};
 // scenario from the old file.
 struct ReadReplaced {};
 
+// One read started from outside the reader, with every read nested in it (a refused file
+// asks for a replacement, which is read at once and may be refused in turn). When the user
+// cancels the choice of a replacement, the refused file's values must not stay in the
+// scenario: once the outermost read is over, the scenario as it was before that read is put
+// back, unless a file chosen later in the chain was read in full.
+struct ReadChain {
+    explicit ReadChain(const Scenario& current) : before(current) {}
+    // A copy of the scenario: the reader fills fresh collections and never changes an entry
+    // it did not create, so the shared entries of the copy stay as they were.
+    Scenario before;
+    bool restorePending = false;
+};
+
+ReadOutcome read_file(Session& session, ReadChain& chain);
+std::optional<ReadOutcome> ask_for_replacement(Session& session, ReadChain& chain);
+
 bool starts_with_end(std::string_view text) {
     return upper(text.substr(0, 5)) == format::kEnd;
 }
@@ -47,8 +63,9 @@ bool is_indented_terminator(std::string_view line) {
 
 class PacketReader {
 public:
-    PacketReader(Session& session, LineSource& lines, std::string fullPath)
-        : s_(session), sc_(session.scenario), lines_(lines), fullPath_(std::move(fullPath)) {}
+    PacketReader(Session& session, ReadChain& chain, LineSource& lines, std::string fullPath)
+        : s_(session), sc_(session.scenario), chain_(chain), lines_(lines),
+          fullPath_(std::move(fullPath)) {}
 
     ReadOutcome run();
 
@@ -81,6 +98,7 @@ private:
 
     Session& s_;
     Scenario& sc_;
+    ReadChain& chain_;
     LineSource& lines_;
     std::string fullPath_;
     bool refused_ = false;
@@ -121,7 +139,7 @@ bool& found_flag(Scenario& sc, Packet packet) {
 void PacketReader::refuse(const std::string& message, MessageIcon icon) {
     s_.message(message, icon);
     refused_ = true;
-    if (const auto outcome = select_new_options_file(s_); outcome)
+    if (const auto outcome = ask_for_replacement(s_, chain_); outcome)
         throw ReadReplaced{};
 }
 
@@ -143,7 +161,7 @@ ReadOutcome PacketReader::run() {
         return ReadOutcome::Failed;
     } catch (const Refusal& r) {
         s_.message(r.message);
-        select_new_options_file(s_);
+        ask_for_replacement(s_, chain_);
         return ReadOutcome::Refused;
     } catch (const ReadAborted&) {
         return ReadOutcome::Failed;
@@ -156,7 +174,7 @@ ReadOutcome PacketReader::run() {
         s_.message("No packets found in the file: " + fullPath_ +
                        "\nIt appears that this file is not a KELVARO options file.",
                    MessageIcon::Exclamation);
-        select_new_options_file(s_);
+        ask_for_replacement(s_, chain_);
         return ReadOutcome::Refused;
     }
 
@@ -174,7 +192,7 @@ ReadOutcome PacketReader::run() {
                        " packet in the options file.\nThe options file is corrupted.",
                    MessageIcon::Exclamation);
         refused_ = true;
-        select_new_options_file(s_);
+        ask_for_replacement(s_, chain_);
     }
 
     if (!sc_.found_deter) {
@@ -195,7 +213,11 @@ ReadOutcome PacketReader::run() {
 
     set_caption(s_);
     show_status(s_);
-    return refused_ ? ReadOutcome::Refused : ReadOutcome::Loaded;
+    if (refused_)
+        return ReadOutcome::Refused;
+    // A file read in full stands, whatever was cancelled before it in the chain.
+    chain_.restorePending = false;
+    return ReadOutcome::Loaded;
 }
 
 void PacketReader::readPacket(Packet packet) {
@@ -524,17 +546,20 @@ void PacketReader::get_daily_files() {
 
 } // namespace
 
-ReadOutcome read_options_stream(Session& session, std::istream& in, const std::string& fullPath) {
+namespace {
+
+ReadOutcome read_stream(Session& session, ReadChain& chain, std::istream& in,
+                        const std::string& fullPath) {
     LineSource lines = LineSource::fromStream(in);
     if (in.bad()) {
         session.message("Read options error " + error_text(kDeviceIoError) +
                         std::to_string(kDeviceIoError));
         return ReadOutcome::Failed;
     }
-    return PacketReader(session, lines, fullPath).run();
+    return PacketReader(session, chain, lines, fullPath).run();
 }
 
-ReadOutcome read_options(Session& session) {
+ReadOutcome read_file(Session& session, ReadChain& chain) {
     // Open dialogs hold values of the file being left; they go before the new file comes in.
     session.scenarioReplacing();
     const Scenario& sc = session.scenario;
@@ -551,7 +576,56 @@ ReadOutcome read_options(Session& session) {
         session.message("Read options error " + error_text(number) + std::to_string(number));
         return ReadOutcome::Failed;
     }
-    return read_options_stream(session, in, fullPath);
+    return read_stream(session, chain, in, fullPath);
+}
+
+std::optional<ReadOutcome> ask_for_replacement(Session& session, ReadChain& chain) {
+    Scenario& sc = session.scenario;
+    const FileDialogRequest request = options_file_request(session, "Select new option file ");
+    auto choice = session.ui.chooseOpenFile(request);
+    if (!choice) {
+        sc.optfile = sc.prevoptfile;
+        sc.optdir = sc.prevoptdir;
+        if (sc.optfile.empty())
+            choice = session.ui.chooseOpenFile(request);
+        if (!choice) {
+            chain.restorePending = true;
+            return std::nullopt;
+        }
+    }
+    const DirAndFile chosen = split_dialog_path(choice->path, choice->fileTitle);
+    sc.optfile = chosen.file;
+    sc.optdir = chosen.dir;
+    BusyPointer busy(session.ui);
+    return read_file(session, chain);
+}
+
+// Ends a chain of reads: after a cancelled replacement, the scenario, its flags and its file
+// names are those from before the chain, the current file the previous one; the status
+// shows them.
+template <class Outcome> Outcome end_chain(Session& session, ReadChain& chain, Outcome outcome) {
+    if (chain.restorePending) {
+        Scenario& sc = session.scenario;
+        std::string prevoptfile = sc.prevoptfile;
+        std::string prevoptdir = sc.prevoptdir;
+        sc = std::move(chain.before);
+        sc.optfile = std::move(prevoptfile);
+        sc.optdir = std::move(prevoptdir);
+        show_status(session);
+    }
+    return outcome;
+}
+
+} // namespace
+
+ReadOutcome read_options_stream(Session& session, std::istream& in, const std::string& fullPath) {
+    ReadChain chain(session.scenario);
+    return end_chain(session, chain, read_stream(session, chain, in, fullPath));
+}
+
+ReadOutcome read_options(Session& session) {
+    ReadChain chain(session.scenario);
+    return end_chain(session, chain, read_file(session, chain));
 }
 
 FileDialogRequest options_file_request(const Session& session, std::string title) {
@@ -565,24 +639,8 @@ FileDialogRequest options_file_request(const Session& session, std::string title
 }
 
 std::optional<ReadOutcome> select_new_options_file(Session& session) {
-    Scenario& sc = session.scenario;
-    const FileDialogRequest request = options_file_request(session, "Select new option file ");
-    auto choice = session.ui.chooseOpenFile(request);
-    if (!choice) {
-        sc.optfile = sc.prevoptfile;
-        sc.optdir = sc.prevoptdir;
-        if (sc.optfile.empty())
-            choice = session.ui.chooseOpenFile(request);
-        if (!choice) {
-            show_status(session);
-            return std::nullopt;
-        }
-    }
-    const DirAndFile chosen = split_dialog_path(choice->path, choice->fileTitle);
-    sc.optfile = chosen.file;
-    sc.optdir = chosen.dir;
-    BusyPointer busy(session.ui);
-    return read_options(session);
+    ReadChain chain(session.scenario);
+    return end_chain(session, chain, ask_for_replacement(session, chain));
 }
 
 void skip_packet(std::istream& in) {

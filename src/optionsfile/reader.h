@@ -1,12 +1,12 @@
 #pragma once
 
+#include "shell/ports.h"
+
 #include <array>
 #include <istream>
 #include <optional>
 #include <string>
 #include <string_view>
-
-#include "shell/ports.h"
 
 namespace kv {
 
@@ -21,6 +21,9 @@ enum class ReadOutcome {
 
 // Reads `optdir`/`optfile` into the scenario, checking regions and source categories against
 // the reference database. Reports its own problems through the session's UserInterface.
+// A refused file asks for a replacement; when the user cancels that choice, the scenario, its
+// flags and file names are put back as they were before this read (the current file becomes
+// `prevoptfile`/`prevoptdir`), so nothing of the refused file stays in it.
 ReadOutcome read_options(Session& session);
 
 // The stream layer of read_options: reads an already open options file. `fullPath` names it
@@ -29,7 +32,8 @@ ReadOutcome read_options_stream(Session& session, std::istream& in, const std::s
 
 // Asks for another options file ("Select new option file "); a choice becomes the current
 // file and is read with the busy pointer. A cancel restores `prevoptfile`/`prevoptdir` and
-// refreshes the status (asking once more first when that name is empty).
+// refreshes the status (asking once more first when that name is empty); a cancel of a
+// replacement for a refused choice puts the scenario back as it was before this call.
 // Answers the outcome of the read, or nullopt when the user cancelled.
 std::optional<ReadOutcome> select_new_options_file(Session& session);
 

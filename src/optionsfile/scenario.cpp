@@ -28,6 +28,12 @@ void Scenario::clearFoundFlags() {
     found_stage2 = found_modelyear = found_daily = false;
 }
 
+bool Scenario::foundNoPacket() const {
+    return !(found_runfiles || found_options || found_period || found_region || found_source ||
+             found_pop || found_alloc || found_growth || found_emfac || found_deter ||
+             found_stage2 || found_modelyear || found_daily);
+}
+
 void copy_file_collection(const AllocCollection& source, AllocCollection& target) {
     target.clear();
     for (const auto& entry : source)

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "optionsfile/keyed_collection.h"
+
 #include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
-
-#include "optionsfile/keyed_collection.h"
 
 namespace kv {
 
@@ -159,11 +159,16 @@ struct Scenario {
     void appendSource(SourceEntry entry);
     void appendGrowthFile(std::string path);
     void clearFoundFlags();
+    // True while no packet of an options file has been read into the scenario: at start-up
+    // after the default file was refused and no replacement was chosen.
+    bool foundNoPacket() const;
 };
 
 // Empties the target, then adds every source entry in order, keyed by its `allocfile`.
 void copy_file_collection(const AllocCollection& source, AllocCollection& target);
 // Removes every entry, last first.
-template <class T> void clear_collection(KeyedCollection<T>& collection) { collection.clear(); }
+template <class T> void clear_collection(KeyedCollection<T>& collection) {
+    collection.clear();
+}
 
 } // namespace kv

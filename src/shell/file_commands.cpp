@@ -53,6 +53,17 @@ struct SaveAsSnapshot {
     std::array<std::string, kRunFileCount> runfiles;
 };
 
+// A scenario that holds nothing read from an options file is never written over a file: it
+// would replace the user's file with an empty one.
+void refuse_empty_scenario(Session& session) {
+    if (!session.scenario.foundNoPacket())
+        return;
+    session.message("No options file is loaded: the scenario is empty and cannot be saved or "
+                    "run.\nChoose an options file with File > Open.",
+                    MessageIcon::Exclamation);
+    throw ReportedFailure("the scenario is empty");
+}
+
 void save_in_place(Session& session) {
     BusyPointer busy(session.ui);
     update_default_option_file(session);
@@ -90,6 +101,7 @@ bool same_file(const PathRules& rules, const std::string& a, const std::string& 
 
 void update_default_option_file(Session& session) {
     Scenario& sc = session.scenario;
+    refuse_empty_scenario(session);
     const std::string current = session.join(sc.optdir, sc.optfile);
     // The writer writes a temporary file beside the current one and renames it into place:
     // the current file is never deleted first, and a failed write leaves it as it was.
@@ -133,6 +145,7 @@ CommandOutcome file_save_as(Session& session) {
     Scenario& sc = session.scenario;
     const SaveAsSnapshot before(sc);
     try {
+        refuse_empty_scenario(session);
         FileDialogRequest r = file_menu_request(session, "Save option file as ", sc.optfile);
         r.promptOverwrite = true;
         std::optional<FileChoice> choice;

@@ -1,3 +1,4 @@
+#include "scenario_json.h"
 #include "shell/file_commands.h"
 #include "shell_fixture.h"
 
@@ -75,6 +76,69 @@ TEST_F(FileCommandsTest, OpenReadsTheChosenFileAndCancelChangesNothing) {
     EXPECT_EQ(ui.messages[0].text, "Error: Cannot save file: Cancel was selected.");
     EXPECT_EQ(ui.messages[0].title, "");
     EXPECT_EQ(logLines().back(), "Cancelled error 0");
+}
+
+// File > Open of a file that is refused, and Cancel where another file is asked for: nothing
+// of the refused file stays, whether it was refused in the middle of the read or after it.
+TEST_F(FileCommandsTest, ARefusedFileWhoseReplacementIsCancelledLeavesNothingBehind) {
+    // An edit not saved yet survives the Open too.
+    sc().title1str = "MY EDIT";
+    sc().changed_options = true;
+    sc().prevoptfile = sc().optfile; // as the Open sets them
+    sc().prevoptdir = sc().optdir;
+    const auto before = kvopt::scenario_to_json(sc());
+    ASSERT_EQ(file_save(*session), CommandOutcome::Done);
+    const auto withoutHeader = [](const std::string& text) { return text.substr(text.find('\n')); };
+    const std::string saved = withoutHeader(current());
+
+    // Other values in every packet read before the refusal: a period type that is not known
+    // is found last.
+    std::string other = with_packet_body(complete_options_file(), "/RUNFILES/",
+                                         "MESSAGE            : /elsewhere/other.msg\r\n"
+                                         "OUTPUT DATA        : /elsewhere/other.out\r\n");
+    other = with_packet_body(other, "/OPTIONS/", "Title 1            : Other title\r\n");
+    other = with_packet_body(other, "/SOURCE CATEGORY/", "                   :2270002015\r\n");
+    other = with_packet_body(other, "/STAGE II/", "Control Factor     : 0.7\r\n");
+    const std::string period =
+        "Period type        : Yearly\r\nSummation type     : Typical day\r\n";
+    const std::string yearly =
+        without_packet(other, "/PERIOD/") + "/PERIOD/\r\n" + period + "/END/\r\n";
+    const std::string noRegion = without_packet(other, "/REGION/");
+    const std::string yearlyMessage = "Period type not recognized YEARLY6";
+    const std::string noRegionMessage =
+        "Cannot find the /REGION/ packet in the options file.\nThe options file is corrupted.";
+    struct Case {
+        std::vector<std::string> refused; // the file chosen, then each replacement chosen
+        std::vector<std::string> messages;
+    };
+    const Case cases[] = {
+        {{yearly}, {yearlyMessage}},
+        {{noRegion}, {noRegionMessage}},
+        // A replacement refused in turn: back to the state before the first one.
+        {{yearly, noRegion}, {yearlyMessage, noRegionMessage}},
+    };
+    for (const auto& c : cases) {
+        ui.messages.clear();
+        ui.dialogs.clear();
+        std::vector<std::string> paths;
+        for (const auto& text : c.refused) {
+            paths.push_back(writeFile("runs/other" + std::to_string(paths.size()) + ".opt", text));
+            ui.answerFile(paths.back());
+        }
+        ui.answerFile(std::nullopt);
+        file_open(*session);
+        const std::string name = c.messages.back();
+        EXPECT_EQ(ui.messageTexts(), c.messages);
+        EXPECT_EQ(ui.dialogs.size(), c.refused.size() + 1);
+        EXPECT_EQ(kvopt::scenario_to_json(sc()), before) << name;
+        ASSERT_FALSE(ui.statuses.empty());
+        EXPECT_NE(ui.statuses.back().text.find("MY EDIT"), std::string::npos);
+
+        ASSERT_EQ(file_save(*session), CommandOutcome::Done) << name;
+        EXPECT_EQ(withoutHeader(current()), saved) << name;
+        for (std::size_t k = 0; k < paths.size(); ++k)
+            EXPECT_EQ(read_file(paths[k]), c.refused[k]);
+    }
 }
 
 TEST_F(FileCommandsTest, SaveAsNamesOutputsAfterTheNewFile) {

@@ -1,3 +1,5 @@
+#include "shell/file_commands.h"
+#include "shell/model_run.h"
 #include "shell/settings.h"
 #include "shell/startup.h"
 #include "shell_fixture.h"
@@ -202,6 +204,32 @@ TEST_F(StartupTest, AnotherInstanceAsksFirstAndNoEndsAtOnce) {
     answerAllPrompts();
     ui.answerYesNo(true);
     EXPECT_EQ(start(true), StartupOutcome::Ready);
+}
+
+// The default options file is refused and no other one is chosen: the scenario stays empty,
+// and neither Save nor Run writes it over the default file.
+TEST_F(StartupTest, AnEmptyScenarioIsNeitherSavedNorRun) {
+    const std::string refused = without_packet(complete_options_file(), "/REGION/");
+    writeFile("model/test1.opt", refused);
+    writeIni(model, "model.exe", "test1.opt", "new.opt", dir.str() + "/data",
+             dir.str() + "/access");
+    EXPECT_EQ(start(), StartupOutcome::Ready);
+    EXPECT_EQ(ui.dialogs.size(), 2u); // asked once more, as there was no earlier file
+    EXPECT_TRUE(sc().foundNoPacket());
+    EXPECT_TRUE(sc().title1str.empty());
+    EXPECT_TRUE(sc().regions.empty());
+
+    const std::string empty = "No options file is loaded: the scenario is empty and cannot be "
+                              "saved or run.\nChoose an options file with File > Open.";
+    ui.messages.clear();
+    EXPECT_EQ(file_save(*session), CommandOutcome::Failed);
+    EXPECT_EQ(run_model(*session).outcome, RunOutcome::SaveFailed);
+    EXPECT_EQ(file_save_as(*session), CommandOutcome::Failed);
+    EXPECT_EQ(ui.messages, (std::vector<ScriptedUserInterface::Message>(
+                               3, {empty, "US XQB KELVARO MODEL", MessageIcon::Exclamation})));
+    EXPECT_EQ(read_file(model + "/test1.opt"), refused);
+    EXPECT_TRUE(launcher.waited.empty());
+    EXPECT_EQ(ui.dialogs.size(), 2u); // Save as did not ask for a name
 }
 
 TEST_F(StartupTest, AFailureInsideTheSequenceIsLoggedAsMainError) {
