@@ -158,12 +158,15 @@ ReadOutcome PacketReader::run() {
         }
     } catch (const RunError& e) {
         s_.message("Read options error " + std::string(e.what()) + std::to_string(e.number()));
+        // What was read so far is in the scenario: the status and the message button show it.
+        show_status(s_);
         return ReadOutcome::Failed;
     } catch (const Refusal& r) {
         s_.message(r.message);
         ask_for_replacement(s_, chain_);
         return ReadOutcome::Refused;
     } catch (const ReadAborted&) {
+        show_status(s_);
         return ReadOutcome::Failed;
     } catch (const ReadReplaced&) {
         return ReadOutcome::Refused;

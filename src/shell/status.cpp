@@ -109,6 +109,35 @@ StatusDisplay status_display(const Scenario& sc, const Settings& settings, const
     return status;
 }
 
+StatusLineParts status_line_parts(std::string_view line, const PathRules& rules) {
+    StatusLineParts parts;
+    const auto colon = line.find(": ");
+    if (colon == std::string_view::npos) {
+        parts.rest = line;
+        return parts;
+    }
+    parts.head = line.substr(0, colon + 2);
+    const std::string_view value = line.substr(colon + 2);
+    // The size and date part: blanks, the size, " bytes " and a date that holds separators
+    // of its own, so the file name ends before it.
+    std::size_t nameEnd = value.size();
+    if (const auto bytes = value.rfind(" bytes "); bytes != std::string_view::npos) {
+        std::size_t digits = bytes;
+        while (digits > 0 && value[digits - 1] >= '0' && value[digits - 1] <= '9')
+            --digits;
+        std::size_t blanks = digits;
+        while (blanks > 0 && value[blanks - 1] == ' ')
+            --blanks;
+        if (digits < bytes && blanks < digits)
+            nameEnd = blanks;
+    }
+    const auto sep = value.substr(0, nameEnd).find_last_of(rules.separator);
+    const std::size_t dirEnd = sep == std::string_view::npos ? 0 : sep + 1;
+    parts.directory = value.substr(0, dirEnd);
+    parts.rest = value.substr(dirEnd);
+    return parts;
+}
+
 void set_caption(Session& session) {
     session.ui.setCaption(caption_text(session.scenario.optfile));
 }

@@ -1,10 +1,10 @@
 #pragma once
 
-#include <string>
-#include <cstdint>
-#include <string_view>
-
 #include "shell/ports.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
 
 namespace kv {
 
@@ -20,6 +20,17 @@ std::string caption_text(std::string_view optfile);
 // exists on disk now.
 StatusDisplay status_display(const Scenario& scenario, const Settings& settings,
                              const PathRules& rules);
+
+// A line of the status label cut where the main window may shorten it when it does not fit:
+// `head` is the caption up to its ": ", `directory` the directory of the shown file name
+// (empty for a bare name), `rest` the file name with its size and date part. The three parts
+// joined give the line.
+struct StatusLineParts {
+    std::string head;
+    std::string directory;
+    std::string rest;
+};
+StatusLineParts status_line_parts(std::string_view line, const PathRules& rules);
 
 // Sets the main window's caption from `optfile`.
 void set_caption(Session& session);

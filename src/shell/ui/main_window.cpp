@@ -6,6 +6,7 @@
 #include "shell/model_run.h"
 #include "shell/reports.h"
 #include "shell/session.h"
+#include "shell/status.h"
 #include "shell/ui/about_window.h"
 #include "shell/ui/banner.h"
 #include "shell/ui/batch_window.h"
@@ -13,18 +14,20 @@
 #include "shell/ui/current_window.h"
 #include "shell/ui/diag_window.h"
 #include "shell/ui/dialog_registry.h"
+#include "shell/ui/status_label.h"
 
 #include <QAction>
 #include <QCloseEvent>
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <fstream>
 
 namespace kv {
@@ -150,18 +153,18 @@ void KVGui::buildControls() {
     picture1_ = new Banner(central);
     layout->addWidget(picture1_, 0, Qt::AlignHCenter);
 
-    verLbl_ = new QLabel(central);
+    verLbl_ = new StatusLabel(central);
     verLbl_->setObjectName("VerLbl");
-    verLbl_->setTextFormat(Qt::PlainText);
     verLbl_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    verLbl_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     verLbl_->setFrameShape(QFrame::StyledPanel);
     verLbl_->setMargin(6);
-    verLbl_->setMinimumHeight(verLbl_->fontMetrics().lineSpacing() * 3 + 14);
     layout->addWidget(verLbl_);
 
     viewMsg_ = new QPushButton("&View Message File", central);
     viewMsg_->setObjectName("View_Msg");
+    // Shown only while the message file exists; none is known before the first status.
+    viewMsg_->setEnabled(false);
+    viewMsg_->hide();
     connect(viewMsg_, &QPushButton::clicked, this,
             [this] { view_message_file(session_, editors_); });
     layout->addWidget(viewMsg_, 0, Qt::AlignHCenter);
@@ -221,10 +224,46 @@ void KVGui::applyCaption(const std::string& caption) {
 }
 
 void KVGui::applyStatus(const StatusDisplay& status) {
-    verLbl_->setText(QString::fromStdString(status.text));
+    QList<StatusLabel::Line> lines;
+    std::string_view rest = status.text;
+    for (bool title = true;; title = false) {
+        const auto end = rest.find('\n');
+        const std::string_view line = rest.substr(0, end);
+        // The title is shortened at its end; the file lines in their directories.
+        const StatusLineParts parts = title ? StatusLineParts{{}, {}, std::string(line)}
+                                            : status_line_parts(line, session_.rules);
+        lines.append({QString::fromStdString(parts.head), QString::fromStdString(parts.directory),
+                      QString::fromStdString(parts.rest)});
+        if (end == std::string_view::npos)
+            break;
+        rest.remove_prefix(end + 1);
+    }
+    verLbl_->setStatus(QString::fromStdString(status.text), lines);
     viewMsg_->setEnabled(status.viewMessageVisible);
     viewMsg_->setVisible(status.viewMessageVisible);
+    widenForStatus();
     verLbl_->repaint();
+}
+
+// A longer status line widens the window about its centre as far as the screen allows and no
+// further, and the window is kept on the screen. What still does not fit is shortened by the
+// label.
+void KVGui::widenForStatus() {
+    const QScreen* shown = screen();
+    if (shown == nullptr)
+        return;
+    const QRect area = shown->availableGeometry();
+    const int frameExtra = frameGeometry().width() - width();
+    const int widest = area.width() - frameExtra;
+    const int wanted = std::min(std::max(width(), sizeHint().width()), widest);
+    const QRect before = frameGeometry();
+    if (wanted != width())
+        resize(std::max(wanted, minimumWidth()), height());
+    const int frameWidth = frameGeometry().width();
+    const int left = std::clamp(before.x() + (before.width() - frameWidth) / 2, area.left(),
+                                std::max(area.left(), area.right() + 1 - frameWidth));
+    if (left != x())
+        move(left, y());
 }
 
 bool KVGui::bindMenuItem(const QString& objectName, std::function<void()> open) {

@@ -12,7 +12,6 @@
 #include <string>
 
 class QAction;
-class QLabel;
 class QListWidget;
 class QMenu;
 class QPushButton;
@@ -23,6 +22,7 @@ class Banner;
 class DialogRegistry;
 class EditorEnvironment;
 class Session;
+class StatusLabel;
 
 // `KVGui`, the main window: the caption names the current options file, the status label
 // `VerLbl` shows the run title and the current message and output data files, and the menus
@@ -77,6 +77,7 @@ private:
     void runModel();
     void setRunning(bool running);
     void fillDiagLists();
+    void widenForStatus();
 
     Session& session_;
     const EditorEnvironment& editors_;
@@ -84,7 +85,7 @@ private:
     bool ended_ = false;
 
     Banner* picture1_ = nullptr;
-    QLabel* verLbl_ = nullptr;
+    StatusLabel* verLbl_ = nullptr;
     QPushButton* viewMsg_ = nullptr;
     QListWidget* lstRegionB_ = nullptr;
     QListWidget* lstDiag_ = nullptr;

@@ -3,11 +3,13 @@
 #include "shell/editor_launch.h"
 #include "shell/session.h"
 #include "shell/settings.h"
+#include "shell/status.h"
 #include "shell/ui/instance_lock.h"
 #include "shell/ui/main_window.h"
 #include "shell/ui/qt_launcher.h"
 #include "shell/ui/qt_user_interface.h"
 #include "shell/ui/signal_bridge.h"
+#include "shell/ui/status_label.h"
 #include "support/fakes.h"
 #include "support/options_text.h"
 #include "support/scripted_ui.h"
@@ -20,6 +22,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTimer>
 #include <QtTest>
@@ -62,10 +65,7 @@ struct Installation {
         fs::create_directories(model + "/outputs");
         tmp.write("data/kelvaro.me", "");
         fs::copy_file(std::string(KV_DEMO_DIR) + "/model/demo-model", model + "/demo-model");
-        const std::string runfiles = "MESSAGE            : " + model + "/outputs/test1.msg\r\n" +
-                                     "OUTPUT DATA        : " + model + "/outputs/test1.out\r\n";
-        tmp.write("model/test1.opt",
-                  with_packet_body(complete_options_file(), "/RUNFILES/", runfiles));
+        writeOptions(model + "/outputs/test1.msg");
         tmp.write("model/new.opt", "");
         refdbs.db = demo_reference_data();
         session =
@@ -77,6 +77,13 @@ struct Installation {
     ~Installation() {
         window.reset();
         fs::current_path(startDir);
+    }
+    // The default options file, complete, naming the message file `msg`.
+    void writeOptions(const std::string& msg, const std::string& name = "test1.opt") {
+        const std::string runfiles = "MESSAGE            : " + msg + "\r\n" +
+                                     "OUTPUT DATA        : " + model + "/outputs/test1.out\r\n";
+        tmp.write("model/" + name,
+                  with_packet_body(complete_options_file(), "/RUNFILES/", runfiles));
     }
     void writeIni(const std::string& modelexe = "demo-model") {
         Settings s;
@@ -471,6 +478,64 @@ private slots:
         QVERIFY(QApplication::overrideCursor() != nullptr);
         ui.setBusy(false);
         QVERIFY(QApplication::overrideCursor() == nullptr);
+    }
+
+    // A message file under a 200-character path: the window stays within the screen, the
+    // label shortens the directory and keeps the name, size and date, and the tooltip and
+    // text() hold the whole status as the core built it.
+    void aLongPathIsShortenedInsideTheScreen() {
+        Installation in;
+        std::string dir = in.tmp.str() + "/";
+        dir += std::string(200 - dir.size() - 10, 'd') + "/";
+        const std::string msg = dir + "test1.msg";
+        QCOMPARE(msg.size(), std::size_t(200));
+        in.tmp.write(msg.substr(in.tmp.str().size() + 1), "message");
+        in.writeOptions(msg);
+        in.start();
+
+        const QRect area = in.window->screen()->availableGeometry();
+        const QRect frame = in.window->frameGeometry();
+        QVERIFY2(frame.width() <= area.width(), qPrintable(QString::number(frame.width())));
+        QVERIFY(frame.left() >= area.left() && frame.right() <= area.right());
+
+        auto* label = in.find<StatusLabel>("VerLbl");
+        QCOMPARE(label->text(), QString::fromStdString(in.ui.statuses.back().text));
+        QCOMPARE(label->toolTip(), label->text());
+        QCOMPARE(label->shownLines().size(), qsizetype(3));
+        const QString shown = label->shownLines().at(1);
+        const std::string line = text_lines(in.ui.statuses.back().text).at(1);
+        const StatusLineParts parts = status_line_parts(line, PathRules::posix());
+        QVERIFY(parts.rest.starts_with("test1.msg    "));
+        QVERIFY2(shown.startsWith("Current Message File     : ") &&
+                     shown.endsWith(QString::fromStdString(parts.rest)) &&
+                     shown.contains(QChar(0x2026)),
+                 qPrintable(shown));
+        const QMargins m = label->contentsMargins();
+        QVERIFY(label->fontMetrics().horizontalAdvance(shown) <=
+                label->width() - m.left() - m.right() - 2 * label->margin());
+        // The short lines are shown whole.
+        QCOMPARE(label->shownLines().at(0), QString("Simulation Run Title       : TEST RUN"));
+    }
+
+    // "View Message File" follows the message file also after a read that ended early: at
+    // start-up, and after an Open whose file named another message file before it ended.
+    void theMessageButtonAfterAReadThatEndedEarly() {
+        Installation in;
+        const std::string cut =
+            complete_options_file().substr(0, complete_options_file().find("California"));
+        in.tmp.write("model/test1.opt", cut);
+        in.start();
+        QVERIFY(in.ui.messageTexts().at(0).starts_with("Read options error "));
+        QVERIFY(!in.find<QPushButton>("View_Msg")->isVisible());
+
+        in.writeOptions(in.model + "/outputs/test1.msg", "good.opt");
+        in.tmp.write("model/outputs/test1.msg", "message");
+        in.ui.answerFile(in.model + "/good.opt");
+        in.find<QAction>("MnuFiles_0")->trigger();
+        QVERIFY(in.find<QPushButton>("View_Msg")->isVisible());
+        in.ui.answerFile(in.model + "/test1.opt"); // names /model/outputs/test1.msg, absent
+        in.find<QAction>("MnuFiles_0")->trigger();
+        QVERIFY(!in.find<QPushButton>("View_Msg")->isVisible());
     }
 
     void terminationSignalsReachTheEventLoop() {
