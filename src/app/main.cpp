@@ -54,9 +54,14 @@ int main(int argc, char** argv) {
     ui.setWindow(&window);
     kv::install_scenario_editors(window.dialogs(), session);
 
+    // SIGTERM and SIGINT end the run as Exit does, at any moment: the log's last lines, then
+    // every open box or file dialog closed, so that a first-run prompt or any other code
+    // waiting on the user returns and the program ends.
     kv::SignalBridge signalBridge;
-    QObject::connect(&signalBridge, &kv::SignalBridge::terminationRequested, &window,
-                     &kv::KVGui::Fini);
+    QObject::connect(&signalBridge, &kv::SignalBridge::terminationRequested, &window, [&] {
+        window.Fini();
+        ui.endAllDialogs();
+    });
     QObject::connect(&window, &kv::KVGui::finished, &app, &QCoreApplication::quit);
 
     const kv::InstanceLock lock(programDir);

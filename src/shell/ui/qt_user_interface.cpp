@@ -45,14 +45,31 @@ QWidget* QtUserInterface::parentWidget() const {
     return window_ && window_->isVisible() ? window_.data() : nullptr;
 }
 
+void QtUserInterface::endAllDialogs() {
+    ending_ = true;
+    // Innermost first: each rejected dialog leaves the next one modal.
+    while (QWidget* modal = QApplication::activeModalWidget()) {
+        if (auto* dialog = qobject_cast<QDialog*>(modal))
+            dialog->reject();
+        else
+            modal->close();
+        if (QApplication::activeModalWidget() == modal)
+            break; // it would not close; the event loop will end it with the application
+    }
+}
+
 void QtUserInterface::showMessage(const std::string& text, const std::string& title,
                                   MessageIcon icon) {
+    if (ending_)
+        return;
     QMessageBox box(to_qt(icon), qs(title), qs(text), QMessageBox::Ok, parentWidget());
     box.setTextFormat(Qt::PlainText);
     box.exec();
 }
 
 bool QtUserInterface::askYesNo(const std::string& text, const std::string& title) {
+    if (ending_)
+        return false;
     QMessageBox box(QMessageBox::Question, qs(title), qs(text), QMessageBox::Yes | QMessageBox::No,
                     parentWidget());
     box.setTextFormat(Qt::PlainText);
@@ -73,7 +90,12 @@ QStringList QtUserInterface::nameFilters(const std::string& filter, const PathRu
 }
 
 std::optional<FileChoice> QtUserInterface::chooseFile(const FileDialogRequest& request, bool save) {
+    if (ending_)
+        return std::nullopt;
     QFileDialog dialog(parentWidget(), qs(request.title));
+    // Qt's own dialog: a desktop's native one runs outside Qt's control and cannot be closed
+    // when the program is told to end.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     if (!request.promptOverwrite)

@@ -22,6 +22,13 @@ public:
     // The window that shows the caption and status and parents the dialogs.
     void setWindow(KVGui* window);
 
+    // The program is ending (a termination signal): every open message box and file dialog
+    // is closed, so the nested event loop each one runs returns, and every later one answers
+    // at once (OK, No, Cancel) without being shown. The code that asked goes on to its end
+    // and nothing waits for the user any more.
+    void endAllDialogs();
+    bool ending() const { return ending_; }
+
     void showMessage(const std::string& text, const std::string& title, MessageIcon icon) override;
     bool askYesNo(const std::string& text, const std::string& title) override;
     std::optional<FileChoice> chooseOpenFile(const FileDialogRequest& request) override;
@@ -40,6 +47,7 @@ private:
 
     PathRules rules_;
     QPointer<KVGui> window_;
+    bool ending_ = false;
 };
 
 } // namespace kv

@@ -17,10 +17,12 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFileDialog>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalSpy>
@@ -30,6 +32,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <signal.h>
 
 namespace fs = std::filesystem;
 using namespace kv;
@@ -536,6 +539,99 @@ private slots:
         in.ui.answerFile(in.model + "/test1.opt"); // names /model/outputs/test1.msg, absent
         in.find<QAction>("MnuFiles_0")->trigger();
         QVERIFY(!in.find<QPushButton>("View_Msg")->isVisible());
+    }
+
+    // Ending while a box or file dialog waits: it closes, later ones answer at once.
+    void endingClosesTheOpenDialogs() {
+        QtUserInterface ui;
+        bool nonNative = false;
+        QTimer::singleShot(100, [&] {
+            if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget()))
+                nonNative = dialog->testOption(QFileDialog::DontUseNativeDialog);
+            ui.endAllDialogs();
+        });
+        QTimer watchdog;
+        watchdog.setSingleShot(true);
+        connect(&watchdog, &QTimer::timeout, [] {
+            if (QWidget* w = QApplication::activeModalWidget())
+                w->close(); // only reached when ending failed
+        });
+        watchdog.start(5000);
+        QElapsedTimer clock;
+        clock.start();
+        FileDialogRequest request;
+        request.title = "Select Model";
+        QVERIFY(!ui.chooseOpenFile(request).has_value());
+        QVERIFY(clock.elapsed() < 4000);
+        QVERIFY(nonNative);
+        ui.showMessage("Must select Model", "", MessageIcon::None);
+        QVERIFY(!ui.askYesNo("Continue?", "US XQB KELVARO MODEL"));
+        QVERIFY(!ui.chooseSaveFile(request).has_value());
+        QVERIFY(clock.elapsed() < 4000);
+        QVERIFY(QApplication::activeModalWidget() == nullptr);
+    }
+
+    // The program itself, in an installation of its own, told to end while it waits on the
+    // user: on a first run (no kv-gui.ini) in the first prompt, and on a later run in the
+    // message about a refused default file. It ends at once, the log's last lines once.
+    void terminationSignalsEndTheProgramWhileItWaits() {
+        const QString kvgui = QStringLiteral(KV_BINARY_DIR "/bin/kvgui");
+        QVERIFY(QFileInfo::exists(kvgui));
+        struct Case {
+            const char* name;
+            int signal;
+            bool laterRun;
+        };
+        const Case cases[] = {
+            {"SIGTERM in the first-run prompt", SIGTERM, false},
+            {"SIGINT in the first-run prompt", SIGINT, false},
+            {"SIGTERM in a message box", SIGTERM, true},
+        };
+        for (const auto& c : cases) {
+            TempDir tmp;
+            const std::string bin = tmp.str() + "/bin";
+            fs::create_directories(bin);
+            std::error_code ec;
+            fs::create_hard_link(kvgui.toStdString(), bin + "/kvgui", ec);
+            if (ec)
+                fs::copy_file(kvgui.toStdString(), bin + "/kvgui");
+            if (c.laterRun) {
+                const std::string model = tmp.str() + "/model";
+                tmp.write("model/demo-model", "");
+                tmp.write("model/test1.opt", without_packet(complete_options_file(), "/REGION/"));
+                tmp.write("model/new.opt", "");
+                tmp.write("data/kelvaro.me", "");
+                Settings s;
+                s.modeldir = model;
+                s.modelexe = "demo-model";
+                s.datadir = tmp.str() + "/data";
+                s.accessexe = "/usr/bin/true";
+                tmp.write("bin/kv-gui.ini", settings_file_text(s, "test1.opt", "new.opt"));
+            }
+            QProcess process;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert("QT_QPA_PLATFORM", "offscreen");
+            process.setProcessEnvironment(env);
+            process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+            process.start(QString::fromStdString(bin + "/kvgui"), {});
+            QVERIFY2(process.waitForStarted(5000), c.name);
+            const std::string log = bin + "/region.txt";
+            QTRY_VERIFY_WITH_TIMEOUT(fs::exists(log) && read_file(log).starts_with("Starting"),
+                                     10000);
+            QTest::qWait(500); // the prompt or box is up
+            QCOMPARE(process.state(), QProcess::Running);
+            QElapsedTimer clock;
+            clock.start();
+            ::kill(static_cast<pid_t>(process.processId()), c.signal);
+            QVERIFY2(process.waitForFinished(3000), c.name);
+            QVERIFY2(clock.elapsed() < 2000, c.name);
+            QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+            const std::string text = read_file(log);
+            const std::string ending = "Ending run\r\n" + std::string(28, '*') + "\r\n";
+            QVERIFY2(text.starts_with("Starting new run\r\n") && text.ends_with(ending) &&
+                         text.find("Ending run") == text.rfind("Ending run"),
+                     text.c_str());
+        }
     }
 
     void terminationSignalsReachTheEventLoop() {
