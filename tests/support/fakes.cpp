@@ -1,5 +1,7 @@
 #include "support/fakes.h"
 
+#include "optionsfile/reference_schema.h"
+#include "optionsfile/sqlite_reference_db.h"
 #include "shell/text.h"
 
 #include <fstream>
@@ -26,7 +28,22 @@ RecordSet FakeReferenceDb::query(const JetQuery& q) {
                 {it->first, it->second.equip, it->second.engineType, it->second.classification});
         return rs;
     }
-    throw ReferenceDbError("The fake reference database does not know this query", 3001);
+    if (!tables_) {
+        tables_ = load_reference_db(reference_schema(), [this](const std::string& table) {
+            RecordSet t;
+            if (iequals(table, "Counties")) {
+                t.columns = {"FIPS", "COUNTY"};
+                for (const auto& [fips, county] : counties)
+                    t.rows.push_back({fips, county});
+            } else {
+                t.columns = {"SCC", "EQUIP", "CLASSIFICATION", "Engine Type"};
+                for (const auto& [scc, e] : equipment)
+                    t.rows.push_back({scc, e.equip, e.classification, e.engineType});
+            }
+            return t;
+        });
+    }
+    return tables_->query(q);
 }
 
 std::shared_ptr<ReferenceDb> FakeReferenceDbOpener::open(const std::string& path) {

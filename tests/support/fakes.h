@@ -27,7 +27,9 @@ public:
 };
 
 // A reference database held in memory: the region and SCC look-ups of the reader are
-// answered from two maps, keyed by the literal the query carries. Every query is recorded.
+// answered from two maps, keyed by the literal the query carries. Any other query (the
+// dialogs' Like queries) runs on a real in-memory database made from the two maps when the
+// first such query comes. Every query is recorded.
 class FakeReferenceDb : public ReferenceDb {
 public:
     RecordSet query(const JetQuery& query) override;
@@ -39,6 +41,9 @@ public:
     std::map<std::string, Equipment> equipment; // SCC -> columns
     std::vector<std::string> queries;           // the Jet texts, in order
     std::string failOnParameter;                // a query with this parameter throws
+
+private:
+    std::shared_ptr<ReferenceDb> tables_; // the maps as tables, for the other queries
 };
 
 // Opens a FakeReferenceDb, or fails with a scripted error.

@@ -1,7 +1,9 @@
 #include "editors/ui/scenario_editors.h"
 
 #include "editors/options_dialog.h"
+#include "editors/sources_dialog.h"
 #include "editors/ui/options_form.h"
+#include "editors/ui/sources_form.h"
 #include "shell/ui/dialog_registry.h"
 
 #include <memory>
@@ -12,6 +14,9 @@ void install_scenario_editors(DialogRegistry& dialogs, Session& session) {
     auto options = std::make_shared<OptionsDialog>(session);
     dialogs.add("MnuScen_0",
                 [options](QWidget* owner) { return new OptionsForm(*options, owner); });
+    auto sources = std::make_shared<SourcesDialog>(session);
+    dialogs.add("MnuScen_3",
+                [sources](QWidget* owner) { return new SourcesForm(*sources, owner); });
 }
 
 } // namespace kv

@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QtTest>
@@ -106,6 +107,68 @@ private slots:
         QTRY_VERIFY(e.window->dialogs().openDialog("MnuScen_0") == nullptr);
         QCOMPARE(e.session->scenario.optfile, std::string("other.opt"));
         QCOMPARE(e.session->scenario.title1str, std::string("OTHER"));
+    }
+
+    void sourcesAddsAndRemovesThroughTheLists() {
+        Editors e;
+        Scenario& sc = e.session->scenario;
+        ScenarioDialog* d = e.open("MnuScen_3");
+        QVERIFY(d != nullptr);
+        QCOMPARE(d->objectName(), QString("sorces"));
+        QCOMPARE(d->windowTitle(), QString("Sources"));
+        QVERIFY(e.in<QRadioButton>(d, "segment_13")->isHidden());
+        QVERIFY(e.in<QRadioButton>(d, "FUEL_3")->isHidden());
+        auto* selected = e.in<QListWidget>(d, "Selected");
+        auto* codes = e.in<QListWidget>(d, "lstcodes");
+        auto* codeDesc = e.in<QListWidget>(d, "CodeDesc");
+        QCOMPARE(selected->count(), 2);
+
+        e.in<QRadioButton>(d, "segment_12")->click();
+        QCOMPARE(e.in<QLineEdit>(d, "seg")->text(), QString("22820"));
+        e.in<QRadioButton>(d, "FUEL_1")->click();
+        e.in<QPushButton>(d, "Addsel_0")->click();
+        e.in<QRadioButton>(d, "segment_11")->click();
+        e.in<QRadioButton>(d, "FUEL_0")->click();
+        e.in<QPushButton>(d, "Addsel_1")->click();
+        QCOMPARE(selected->count(), 7);
+        QCOMPARE(codes->item(2)->text(), QString("2282020000"));
+        QCOMPARE(codeDesc->item(2)->text(),
+                 QString("2282020000 All Diesel Recreational Marine Vessels Recreational Marine "
+                         "Diesel"));
+        QCOMPARE(sc.sourceCount(), std::size_t(7));
+        QCOMPARE(sc.sources[2].scc, std::string("2282020000"));
+        save_screenshot(d, "sources-dialog");
+
+        // F12 hides the code list and shows it again; Delete removes the chosen lines.
+        QTest::keyClick(selected, Qt::Key_F12);
+        QVERIFY(codes->isHidden());
+        QTest::keyClick(selected, Qt::Key_F12);
+        QVERIFY(!codes->isHidden());
+        codeDesc->item(3)->setSelected(true);
+        selected->setCurrentRow(0);
+        QTest::keyClick(selected, Qt::Key_Delete);
+        QCOMPARE(selected->count(), 5);
+        QCOMPARE(codes->item(0)->text(), QString("2270002015"));
+        QCOMPARE(codes->item(2)->text(), QString("2285002015"));
+
+        e.in<QPushButton>(d, "Command1")->click();
+        QTRY_VERIFY(e.window->dialogs().openDialog("MnuScen_3") == nullptr);
+        QCOMPARE(sc.sourceCount(), std::size_t(5));
+        QCOMPARE(sc.sources[1].scc, std::string("2282020000"));
+        QVERIFY(sc.sources_on);
+
+        // Reading another file closes the dialog; its list is the new file's.
+        d = e.open("MnuScen_3");
+        e.in<QRadioButton>(d, "srcact_1")->click();
+        QVERIFY(!sc.sources_on);
+        QVERIFY(!e.in<QPushButton>(d, "Addsel_0")->isEnabled());
+        e.tmp.write("model/other.opt", complete_options_file());
+        e.ui.answerFile(e.model + "/other.opt");
+        e.find<QAction>("MnuFiles_0")->trigger();
+        QTRY_VERIFY(e.window->dialogs().openDialog("MnuScen_3") == nullptr);
+        QCOMPARE(sc.optfile, std::string("other.opt"));
+        QVERIFY(sc.sources_on);
+        QCOMPARE(sc.sourceCount(), std::size_t(2));
     }
 };
 

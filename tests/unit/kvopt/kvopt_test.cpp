@@ -136,6 +136,71 @@ TEST_F(KvoptTest, PathsAreTakenFromTheStartingDirectory) {
     EXPECT_EQ(std::distance(fs::directory_iterator(model), {}), modelEntries);
 }
 
+// --sources runs the Sources dialog's actions in the order given.
+TEST_F(KvoptTest, SourcesChooseTheSourceCategoriesAsTheDialogDoes) {
+    struct Case {
+        std::vector<std::string> sources;
+        int exitCode;
+        std::string codes; // the written /SOURCE CATEGORY/ codes; "-" for no packet
+        std::string err;
+    };
+    const std::string demoCodes = "2265002015 2265004010 2265004015 2265004025 2265006010 "
+                                  "2265006025 2270002015 2270006010 2270006015 ";
+    const Case cases[] = {
+        {{"all"}, 0, "-", ""},
+        {{"none"}, 0, "", ""},
+        {{"none", "add=Marine Rec,Diesel,segment"}, 0, "2282020000 ", ""},
+        {{"none", "add=12,1,equipment", "add=railway, si ,Equipment"},
+         0,
+         "2282020005 2282020010 2285004015 2285006015 ",
+         ""},
+        // Adding after "all" chooses selected sources again; the list was kept.
+        {{"all", "add=Lawn & Garden,1,segment"}, 0, demoCodes + "2270004000 ", ""},
+        {{"add=Underground Mining,SI,segment"}, 0, demoCodes, ""},
+        {{"some"},
+         2,
+         "",
+         "kvopt save: --sources takes all, none or add=SEGMENT,FUEL,segment|equipment, not "
+         "\"some\"\n"},
+        {{"add=Option1,Diesel,segment"}, 2, "", ""},
+        {{"add=13,0,segment"}, 2, "", ""},
+        {{"add=1,3,segment"}, 2, "", ""},
+        {{"add=1,1,both"}, 2, "", ""},
+        {{"add=1,1"}, 2, "", ""},
+    };
+    for (const Case& c : cases) {
+        const std::string out = dir.str() + "/sources.opt";
+        fs::remove(out);
+        std::vector<std::string> args = {"save", demo, out};
+        for (const std::string& value : c.sources)
+            args.insert(args.end(), {"--sources", value});
+        const ProgramResult r = kvopt(args);
+        const std::string name = c.sources.back();
+        ASSERT_EQ(r.exitCode, c.exitCode) << name << r.err;
+        if (c.exitCode != 0) {
+            EXPECT_FALSE(fs::exists(out)) << name;
+            EXPECT_NE(r.err, "") << name;
+            if (!c.err.empty()) {
+                EXPECT_EQ(r.err, c.err);
+            }
+            continue;
+        }
+        EXPECT_EQ(r.err, "") << name;
+        const std::string written = read_file(out);
+        const auto begin = written.find("/SOURCE CATEGORY/\r\n");
+        if (c.codes == "-") {
+            EXPECT_EQ(begin, std::string::npos) << name;
+            continue;
+        }
+        ASSERT_NE(begin, std::string::npos) << name;
+        std::string codes;
+        for (auto at = written.find("\n", begin) + 1; written.compare(at, 5, "/END/") != 0;
+             at = written.find("\n", at) + 1)
+            codes += written.substr(at + 20, 10) + " ";
+        EXPECT_EQ(codes, c.codes) << name;
+    }
+}
+
 TEST_F(KvoptTest, ExitStatusesAndMessages) {
     struct Case {
         std::vector<std::string> args;
