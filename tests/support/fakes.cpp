@@ -26,6 +26,18 @@ RecordSet FakeReferenceDb::query(const JetQuery& q) {
                 {it->first, it->second.equip, it->second.engineType, it->second.classification});
         return rs;
     }
+    if (contains(q.text(), "FROM Counties WHERE((Counties.FIPS like ")) {
+        // The Region dialog's county list: the state's two digits and "###", names not
+        // beginning "The State".
+        rs.columns = {"COUNTY", "FIPS"};
+        const std::string prefix = param.substr(0, 2);
+        for (const auto& [fips, county] : counties) {
+            if (fips.size() == 5 && fips.starts_with(prefix) &&
+                !upper(county).starts_with("THE STATE"))
+                rs.rows.push_back({county, fips});
+        }
+        return rs;
+    }
     throw ReferenceDbError("The fake reference database does not know this query", 3001);
 }
 

@@ -27,7 +27,8 @@ public:
 };
 
 // A reference database held in memory: the region and SCC look-ups of the reader are
-// answered from two maps, keyed by the literal the query carries. Every query is recorded.
+// answered from two maps, keyed by the literal the query carries, and the Region dialog's
+// county list from the counties map. Every query is recorded.
 class FakeReferenceDb : public ReferenceDb {
 public:
     RecordSet query(const JetQuery& query) override;
