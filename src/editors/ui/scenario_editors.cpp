@@ -1,8 +1,10 @@
 #include "editors/ui/scenario_editors.h"
 
 #include "editors/options_dialog.h"
+#include "editors/region_dialog.h"
 #include "editors/sources_dialog.h"
 #include "editors/ui/options_form.h"
+#include "editors/ui/region_form.h"
 #include "editors/ui/sources_form.h"
 #include "shell/ui/dialog_registry.h"
 
@@ -17,6 +19,8 @@ void install_scenario_editors(DialogRegistry& dialogs, Session& session) {
     auto sources = std::make_shared<SourcesDialog>(session);
     dialogs.add("MnuScen_3",
                 [sources](QWidget* owner) { return new SourcesForm(*sources, owner); });
+    auto region = std::make_shared<RegionDialog>(session);
+    dialogs.add("MnuScen_2", [region](QWidget* owner) { return new RegionForm(*region, owner); });
 }
 
 } // namespace kv
