@@ -1,5 +1,6 @@
 #include "cli_session.h"
 #include "commands.h"
+#include "dialog_checks.h"
 #include "optionsfile/reader.h"
 #include "optionsfile/scenario_values.h"
 #include "optionsfile/writer.h"
@@ -17,6 +18,7 @@ struct OptionsArgs {
     std::string file;
     std::string out;
     std::vector<std::string> sets;
+    bool noCheck = false;
 };
 
 // Reads the file as the interface would; true when it was usable.
@@ -64,6 +66,11 @@ void run_save(const Globals& globals, const OptionsArgs& args, int& exitCode) {
         const auto eq = assignment.find('=');
         kv::set_scenario_value(sc, assignment.substr(0, eq), assignment.substr(eq + 1));
     }
+    // The values set go through the checks of the dialogs that edit them.
+    if (!args.noCheck && !dialog_checks_pass(*cli.session, args.sets)) {
+        exitCode = kRefused;
+        return;
+    }
     const std::filesystem::path out = std::filesystem::absolute(args.out).lexically_normal();
     sc.newoptdir = out.parent_path().string();
     sc.newoptfile = out.filename().string();
@@ -92,6 +99,8 @@ void register_options_commands(CLI::App& app, Globals& globals) {
     path_argument(save->add_option("IN", args->file, "Options file to read"), globals)->required();
     path_argument(save->add_option("OUT", args->out, "Options file to write"), globals)->required();
     save->add_option("--set", args->sets, "NAME=VALUE; NAME is one of: " + names);
+    save->add_flag("--no-check", args->noCheck,
+                   "Store the values set without the checks of the Options and Period dialogs");
     save->callback([&globals, args] { run_save(globals, *args, globals.exitCode); });
 }
 
