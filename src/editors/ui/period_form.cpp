@@ -42,6 +42,8 @@ PeriodForm::PeriodForm(PeriodDialog& logic, QWidget* owner) : ScenarioDialog(own
             captions << qt(caption);
         frames_[info.array] = option_frame(this, kFrames[info.array].frameName, qt(info.title),
                                            qt(info.name), captions, kFrames[info.array].columns);
+        // A frame taller than its buttons keeps them together at its top.
+        frames_[info.array].frame->layout()->setAlignment(Qt::AlignTop | Qt::AlignLeft);
         connect(frames_[info.array].group, &QButtonGroup::idClicked, this,
                 [this, array = info.array](int index) {
                     logic_.click(array, index);
@@ -51,6 +53,7 @@ PeriodForm::PeriodForm(PeriodDialog& logic, QWidget* owner) : ScenarioDialog(own
 
     auto* yearFrame = named<QGroupBox>("fraYear", "Year", this);
     auto* yearForm = new QFormLayout(yearFrame);
+    yearForm->setFormAlignment(Qt::AlignTop | Qt::AlignLeft);
     const int yearWidth = fontMetrics().horizontalAdvance(QLatin1Char('0')) * 8;
     for (const auto& info : PeriodDialog::years()) {
         auto* edit = named<QLineEdit>(qt(info.name), yearFrame);

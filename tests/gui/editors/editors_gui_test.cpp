@@ -115,7 +115,7 @@ private slots:
         QCOMPARE(d->objectName(), QString("Periodfrm"));
         QCOMPARE(d->windowTitle(), QString("Period"));
         QVERIFY(QString::fromStdString(e.log()).contains(
-            "Period selected\nEntering Period form load\n"));
+            "Period selected\r\nEntering Period form load\r\n"));
         // The file's period is annual: no month or season can be chosen.
         QVERIFY(e.in<QRadioButton>(d, "thePeriod_0")->isChecked());
         QVERIFY(!e.in<QRadioButton>(d, "amonth_0")->isEnabled());
@@ -127,6 +127,9 @@ private slots:
         QVERIFY(!e.in<QRadioButton>(d, "aseason_0")->isEnabled());
         QTest::mouseClick(november, Qt::LeftButton);
         save_screenshot(d, "period-dialog");
+        // The arrow keys move the choice on to December.
+        QTest::keyClick(november, Qt::Key_Down);
+        QVERIFY(e.in<QRadioButton>(d, "amonth_11")->isChecked());
 
         // A year outside the range keeps the dialog open with the text as typed.
         auto* tech = e.in<QLineEdit>(d, "techYear");
@@ -145,7 +148,7 @@ private slots:
         QTRY_VERIFY(e.window->dialogs().openDialog("MnuScen_1") == nullptr);
         const Scenario& sc = e.session->scenario;
         QCOMPARE(sc.periodindex, std::int16_t(1));
-        QCOMPARE(sc.monthindex, std::int16_t(10));
+        QCOMPARE(sc.monthindex, std::int16_t(11));
         QCOMPARE(sc.techyearstr, std::string("2050"));
         QVERIFY(sc.changed_period);
     }
