@@ -119,7 +119,6 @@ private slots:
         // The file's period is annual: no month or season can be chosen.
         QVERIFY(e.in<QRadioButton>(d, "thePeriod_0")->isChecked());
         QVERIFY(!e.in<QRadioButton>(d, "amonth_0")->isEnabled());
-        QCOMPARE(e.in<QLineEdit>(d, "growthYear")->text(), QString("2025"));
 
         QTest::mouseClick(e.in<QRadioButton>(d, "thePeriod_1"), Qt::LeftButton);
         auto* november = e.in<QRadioButton>(d, "amonth_10");
@@ -140,7 +139,6 @@ private slots:
         QCOMPARE(e.ui.messageTexts().back(),
                  std::string("Tech year 2051 is outside allowed range 1970-2050."));
         QCOMPARE(e.window->dialogs().openDialog("MnuScen_1"), d);
-        QCOMPARE(tech->text(), QString("2051"));
 
         QTest::keyClick(tech, Qt::Key_Backspace);
         QTest::keyClicks(tech, "0");
