@@ -1,5 +1,6 @@
 #include "cli_session.h"
 #include "commands.h"
+#include "dialog_checks.h"
 #include "optionsfile/reader.h"
 #include "optionsfile/scenario_values.h"
 #include "optionsfile/writer.h"
@@ -21,6 +22,7 @@ struct OptionsArgs {
     std::vector<std::string> sets;
     std::vector<std::string> sources;
     std::string region; // --region
+    bool noCheck = false;
 };
 
 // Reads the file as the interface would; true when it was usable.
@@ -83,6 +85,11 @@ void run_save(const Globals& globals, const OptionsArgs& args, int& exitCode) {
         const auto eq = assignment.find('=');
         kv::set_scenario_value(sc, assignment.substr(0, eq), assignment.substr(eq + 1));
     }
+    // The values set go through the checks of the dialogs that edit them.
+    if (!args.noCheck && !dialog_checks_pass(*cli.session, args.sets)) {
+        exitCode = kRefused;
+        return;
+    }
     if (region && !apply_region_option(*cli.session, *region)) {
         exitCode = kRefused;
         return;
@@ -121,6 +128,8 @@ void register_options_commands(CLI::App& app, Globals& globals) {
     save->add_option("--set", args->sets, "NAME=VALUE; NAME is one of: " + names);
     add_region_option(*save, args->region);
     add_sources_option(*save, args->sources);
+    save->add_flag("--no-check", args->noCheck,
+                   "Store the values set without the checks of the Options and Period dialogs");
     save->callback([&globals, args] { run_save(globals, *args, globals.exitCode); });
 }
 

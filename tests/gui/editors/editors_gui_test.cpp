@@ -267,6 +267,49 @@ private slots:
         QCOMPARE(sc.regionlevel, std::int16_t(1));
         QVERIFY(e.ui.messages.empty());
     }
+
+    void periodStoresClickedAndTypedValuesOnOk() {
+        Editors e;
+        ScenarioDialog* d = e.open("MnuScen_1");
+        QVERIFY(d != nullptr);
+        QCOMPARE(d->objectName(), QString("Periodfrm"));
+        QCOMPARE(d->windowTitle(), QString("Period"));
+        QVERIFY(QString::fromStdString(e.log()).contains(
+            "Period selected\r\nEntering Period form load\r\n"));
+        // The file's period is annual: no month or season can be chosen.
+        QVERIFY(e.in<QRadioButton>(d, "thePeriod_0")->isChecked());
+        QVERIFY(!e.in<QRadioButton>(d, "amonth_0")->isEnabled());
+
+        QTest::mouseClick(e.in<QRadioButton>(d, "thePeriod_1"), Qt::LeftButton);
+        auto* november = e.in<QRadioButton>(d, "amonth_10");
+        QVERIFY(november->isEnabled());
+        QVERIFY(!e.in<QRadioButton>(d, "aseason_0")->isEnabled());
+        QTest::mouseClick(november, Qt::LeftButton);
+        save_screenshot(d, "period-dialog");
+        // The arrow keys move the choice on to December.
+        QTest::keyClick(november, Qt::Key_Down);
+        QVERIFY(e.in<QRadioButton>(d, "amonth_11")->isChecked());
+
+        // A year outside the range keeps the dialog open with the text as typed.
+        auto* tech = e.in<QLineEdit>(d, "techYear");
+        tech->setFocus(Qt::TabFocusReason);
+        tech->selectAll();
+        QTest::keyClicks(tech, "2051");
+        e.in<QPushButton>(d, "cmdOK")->click();
+        QCOMPARE(e.ui.messageTexts().back(),
+                 std::string("Tech year 2051 is outside allowed range 1970-2050."));
+        QCOMPARE(e.window->dialogs().openDialog("MnuScen_1"), d);
+
+        QTest::keyClick(tech, Qt::Key_Backspace);
+        QTest::keyClicks(tech, "0");
+        QTest::keyClick(tech, Qt::Key_Return);
+        QTRY_VERIFY(e.window->dialogs().openDialog("MnuScen_1") == nullptr);
+        const Scenario& sc = e.session->scenario;
+        QCOMPARE(sc.periodindex, std::int16_t(1));
+        QCOMPARE(sc.monthindex, std::int16_t(11));
+        QCOMPARE(sc.techyearstr, std::string("2050"));
+        QVERIFY(sc.changed_period);
+    }
 };
 
 QTEST_MAIN(EditorsGuiTest)
