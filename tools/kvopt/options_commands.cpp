@@ -3,6 +3,7 @@
 #include "optionsfile/reader.h"
 #include "optionsfile/scenario_values.h"
 #include "optionsfile/writer.h"
+#include "runfile_checks.h"
 #include "scenario_json.h"
 
 #include <iostream>
@@ -17,6 +18,7 @@ struct OptionsArgs {
     std::string file;
     std::string out;
     std::vector<std::string> sets;
+    bool noCheck = false; // --no-check: the dialogs' checks are skipped
 };
 
 // Reads the file as the interface would; true when it was usable.
@@ -56,11 +58,16 @@ void run_save(const Globals& globals, const OptionsArgs& args, int& exitCode) {
             return;
         }
     }
+    std::vector<std::string> sets = args.sets;
+    if (!apply_run_file_checks(*cli.session, sets, !args.noCheck)) {
+        exitCode = kRefused;
+        return;
+    }
     if (!read_current(cli, args.file)) {
         exitCode = kRefused;
         return;
     }
-    for (const std::string& assignment : args.sets) {
+    for (const std::string& assignment : sets) {
         const auto eq = assignment.find('=');
         kv::set_scenario_value(sc, assignment.substr(0, eq), assignment.substr(eq + 1));
     }
@@ -92,6 +99,8 @@ void register_options_commands(CLI::App& app, Globals& globals) {
     path_argument(save->add_option("IN", args->file, "Options file to read"), globals)->required();
     path_argument(save->add_option("OUT", args->out, "Options file to write"), globals)->required();
     save->add_option("--set", args->sets, "NAME=VALUE; NAME is one of: " + names);
+    save->add_flag("--no-check", args->noCheck,
+                   "Skip the checks the dialogs make (the run files' existence)");
     save->callback([&globals, args] { run_save(globals, *args, globals.exitCode); });
 }
 

@@ -75,7 +75,8 @@ QStringList QtUserInterface::nameFilters(const std::string& filter, const PathRu
 std::optional<FileChoice> QtUserInterface::chooseFile(const FileDialogRequest& request, bool save) {
     QFileDialog dialog(parentWidget(), qs(request.title));
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setFileMode(save || !request.mustExist ? QFileDialog::AnyFile
+                                                  : QFileDialog::ExistingFile);
     if (!request.promptOverwrite)
         dialog.setOption(QFileDialog::DontConfirmOverwrite);
     const QStringList filters = nameFilters(request.filter, rules_);
