@@ -79,13 +79,14 @@ void run_history(const Globals& globals, const HistoryArgs& args, int& exitCode)
     CliSession cli(globals);
     const auto entries = kv::read_run_history(kv::run_history_file(*cli.session));
     if (args.json) {
-        auto list = nlohmann::json::array();
+        auto list = nlohmann::ordered_json::array();
         for (const auto& entry : entries) {
-            auto line = nlohmann::json::parse(entry.line);
+            auto line = nlohmann::ordered_json::parse(entry.line);
             line["changed_since"] = kv::options_changed_since(entry.record);
             list.push_back(std::move(line));
         }
-        std::cout << list.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+        std::cout << list.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
+                  << '\n';
     } else {
         for (const auto& entry : entries)
             std::cout << kv::history_row_text(kv::history_row(entry.record)) << '\n';
