@@ -182,6 +182,8 @@ private slots:
             {"MnuScen_2", "&Region", false},
             {"MnuScen_3", "&Sources", false},
             {"MnuRun", "&Run with filename.ext", true},
+            {"MnuStop", "S&top Run", false},
+            {"MnuHistory", "Run &History", true},
             {"MnuAcc", "Re&ports", true},
             {"mnuadvopt_0", "Geographic &Allocation", false},
             {"mnuadvopt_1", "&Temporal Allocation", false},
@@ -312,8 +314,6 @@ private slots:
                                                   childFile + ".tmp " + childFile + "\nwait");
         in.session->settings.modelexe = "sleepy-model";
         auto* stop = in.find<QAction>("MnuStop");
-        QCOMPARE(stop->text(), QString("S&top Run"));
-        QVERIFY(!stop->isEnabled());
 
         QElapsedTimer sinceClick;
         QTimer poll;

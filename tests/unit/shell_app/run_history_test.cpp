@@ -119,19 +119,6 @@ TEST_F(RunHistoryTest, AStoppedRunIsLoggedAndTheStatusRefreshed) {
     EXPECT_FALSE(stop_model_run(*session)); // nothing runs now
 }
 
-TEST_F(RunHistoryTest, ClosingDuringARunAsksWhetherToStop) {
-    EXPECT_TRUE(may_end_during_run(*session)); // no run: nothing asked
-    EXPECT_TRUE(ui.questions.empty());
-    session->modelRunning = true;
-    ui.answerYesNo(false);
-    ui.answerYesNo(true);
-    EXPECT_FALSE(may_end_during_run(*session));
-    EXPECT_TRUE(may_end_during_run(*session));
-    EXPECT_EQ(ui.questions, (std::vector<std::string>(
-                                2, "The core model is still running. Stop the run and exit?")));
-    session->modelRunning = false;
-}
-
 TEST_F(RunHistoryTest, ChangedSinceComparesTheContentNotTheSaveTime) {
     const std::string header = "Written by Kelvaro interface at 1/2/2026 10:00:00 AM\r\n";
     const std::string body = "/OPTIONS/\r\nTitle 1 : A\r\n/END/\r\n";
