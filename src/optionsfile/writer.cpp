@@ -323,11 +323,14 @@ WriteResult write_options_stream(Scenario& scenario, std::istream& templ, std::o
         if (start->managed && regenerated(scenario, *start->managed)) {
             const Packet packet = *start->managed;
             body.skip();
-            if (body.end() != PacketBody::End::Terminator) {
-                add_note(result, no_end_note(start->name,
-                                             "It was taken to end at the next packet or at the "
-                                             "end of the file, and written again from the "
-                                             "scenario."));
+            if (body.end() == PacketBody::End::NextPacket) {
+                add_note(result, no_end_note(start->name, "It was taken to end before the next "
+                                                          "packet and written again from the "
+                                                          "scenario."));
+            } else if (body.end() == PacketBody::End::EndOfFile) {
+                add_note(result, no_end_note(start->name, "It was taken to end at the end of the "
+                                                          "file and written again from the "
+                                                          "scenario."));
             }
             writer.write(packet);
             deterWritten |= packet == Packet::DeteriorateFiles;

@@ -20,8 +20,8 @@ const std::string kStageII = "/STAGE II/\r\nControl Factor     : 0.5\r\n/END/\r\
 std::string note(const std::string& packet, const std::string& what) {
     return "The " + packet + " packet of the file being saved has no /END/ line. " + what;
 }
-const std::string kRegenerated = "It was taken to end at the next packet or at the end of the "
-                                 "file, and written again from the scenario.";
+const std::string kRegenerated =
+    "It was taken to end before the next packet and written again from the scenario.";
 const std::string kAddedBeforeNext = "An /END/ line was added before the next packet.";
 const std::string kAddedAtEnd =
     "An /END/ line was added at the end of the file, before the packets added after it.";

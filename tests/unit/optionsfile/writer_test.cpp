@@ -368,7 +368,9 @@ TEST_F(WriterFileTest, NotesAboutTheTemplateAreShown) {
     ASSERT_TRUE(newoptions(*session));
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].icon, MessageIcon::Exclamation);
-    EXPECT_TRUE(ui.messages[0].text.starts_with("The /DAILY FILES/ packet"));
+    EXPECT_EQ(ui.messages[0].text,
+              "The /DAILY FILES/ packet of the file being saved has no /END/ line. It was taken "
+              "to end at the end of the file and written again from the scenario.");
 }
 
 } // namespace
