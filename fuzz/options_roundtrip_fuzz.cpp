@@ -8,6 +8,7 @@
 #include "optionsfile/format.h"
 #include "optionsfile/line_source.h"
 #include "optionsfile/packet_bounds.h"
+#include "optionsfile/writer.h"
 #include "shell/text.h"
 
 #include <algorithm>
@@ -19,29 +20,6 @@ namespace {
 using namespace kv;
 using format::Packet;
 
-// The packets a save writes from the scenario: those it always regenerates, and with
-// `edited` every managed packet.
-bool owned_by_writer(Packet packet, bool edited) {
-    switch (packet) {
-    case Packet::Runfiles:
-    case Packet::SourceCategory:
-    case Packet::DeteriorateFiles:
-    case Packet::StageII:
-    case Packet::ModelyearOut:
-    case Packet::DailyFiles:
-        return true;
-    default:
-        return edited;
-    }
-}
-
-// An old header line: outside every packet, not a packet line, holding the header text.
-bool old_header_line(const std::string& line) {
-    const std::string t = trim_left(line);
-    const bool packetLine = (!t.empty() && t[0] == '/') || (t.size() > 1 && t[1] == '/');
-    return !packetLine && contains(line, format::kHeaderText);
-}
-
 std::vector<std::string> lines_of(std::string_view text) {
     LineSource lines{std::string(text)};
     std::vector<std::string> out;
@@ -52,18 +30,18 @@ std::vector<std::string> lines_of(std::string_view text) {
 }
 
 // The template's lines that a save copies.
-std::vector<std::string> copied_lines(std::string_view templ, bool edited) {
+std::vector<std::string> copied_lines(std::string_view templ, const Scenario& sc) {
     LineSource lines{std::string(templ)};
     std::vector<std::string> kept;
     std::string line;
     while (lines.next(line)) {
         const auto start = packet_started_by(line);
         if (!start) {
-            if (!old_header_line(line))
+            if (!is_old_header_line(line))
                 kept.push_back(line);
             continue;
         }
-        const bool owned = start->managed && owned_by_writer(*start->managed, edited);
+        const bool owned = start->managed && regenerated_on_save(sc, *start->managed);
         PacketBody body(lines, start->managed);
         if (!owned)
             kept.push_back(line);
@@ -187,7 +165,7 @@ void save_and_read_back(std::string_view templ, bool edited) {
     const std::string what = std::string(edited ? "every packet edited" : "nothing edited") +
                              "\n--- template ---\n" + std::string(templ) + "\n--- saved ---\n" +
                              saved;
-    KV_FUZZ_CHECK(is_subsequence(copied_lines(templ, edited), lines_of(saved)),
+    KV_FUZZ_CHECK(is_subsequence(copied_lines(templ, first.scenario()), lines_of(saved)),
                   "a template line the writer does not own is missing; " + what);
 
     kv::fuzz::FuzzSession second;

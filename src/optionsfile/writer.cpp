@@ -239,7 +239,20 @@ void PacketWriter::put_daily_files() {
     line(format::kEnd);
 }
 
-bool regenerated(const Scenario& sc, Packet packet) {
+// What the writer tells the user about a template packet without its "/END/" line.
+std::string no_end_note(std::string_view packetName, std::string_view whatWasDone) {
+    return "The " + std::string(packetName) +
+           " packet of the file being saved has no /END/ line. " + std::string(whatWasDone);
+}
+
+void add_note(WriteResult& result, std::string note) {
+    if (std::find(result.notes.begin(), result.notes.end(), note) == result.notes.end())
+        result.notes.push_back(std::move(note));
+}
+
+} // namespace
+
+bool regenerated_on_save(const Scenario& sc, Packet packet) {
     switch (packet) {
     case Packet::PopFiles:
         return sc.changed_pop;
@@ -266,24 +279,12 @@ bool regenerated(const Scenario& sc, Packet packet) {
     return true;
 }
 
-// A packet line: its first or second character, after leading blanks, is "/".
-bool is_packet_line(std::string_view trimmedUpper) {
-    return (!trimmedUpper.empty() && trimmedUpper[0] == '/') ||
-           (trimmedUpper.size() > 1 && trimmedUpper[1] == '/');
+bool is_old_header_line(std::string_view line) {
+    // A packet line (its first or second character, after leading blanks, is "/") is kept.
+    const std::string t = trim_left(line);
+    const bool packetLine = (!t.empty() && t[0] == '/') || (t.size() > 1 && t[1] == '/');
+    return !packetLine && contains(line, format::kHeaderText);
 }
-
-// What the writer tells the user about a template packet without its "/END/" line.
-std::string no_end_note(std::string_view packetName, std::string_view whatWasDone) {
-    return "The " + std::string(packetName) +
-           " packet of the file being saved has no /END/ line. " + std::string(whatWasDone);
-}
-
-void add_note(WriteResult& result, std::string note) {
-    if (std::find(result.notes.begin(), result.notes.end(), note) == result.notes.end())
-        result.notes.push_back(std::move(note));
-}
-
-} // namespace
 
 std::string header_line(const std::string& headerTime) {
     return std::string(format::kHeaderText) + headerTime;
@@ -315,12 +316,12 @@ WriteResult write_options_stream(Scenario& scenario, std::istream& templ, std::o
         const auto start = packet_started_by(line);
         if (!start) {
             // Between packets: an old header line is dropped, anything else copied.
-            if (is_packet_line(upper(trim_left(line))) || !contains(line, format::kHeaderText))
+            if (!is_old_header_line(line))
                 writer.line(line);
             continue;
         }
         PacketBody body(lines, start->managed);
-        if (start->managed && regenerated(scenario, *start->managed)) {
+        if (start->managed && regenerated_on_save(scenario, *start->managed)) {
             const Packet packet = *start->managed;
             body.skip();
             if (body.end() == PacketBody::End::NextPacket) {
