@@ -169,6 +169,7 @@ TEST_F(PacketEndTest, LastPacketWithoutEndIsClosedBeforeAppending) {
     const std::string base = complete_options_file();
     const std::string growth = "/GROWTH FILES/\r\n" + body_of(base, "/GROWTH FILES/");
     const std::string notes = "/USER NOTES/\r\nlast line\r\n";
+    const std::string period = "/PERIOD/\r\n" + body_of(base, "/PERIOD/");
     const std::string appended = "/STAGE II/\r\nControl Factor     : 0.0\r\n/END/\r\n";
     struct Case {
         std::string templ;
@@ -184,6 +185,10 @@ TEST_F(PacketEndTest, LastPacketWithoutEndIsClosedBeforeAppending) {
          {note("/USER NOTES/", kAddedAtEnd)}},
         // Nothing to append: the template's end is copied as it is.
         {base + notes, notes, {}},
+        // The eight lines of /PERIOD/ are all there; only its terminator is missing.
+        {without_packet(noStage, "/PERIOD/") + packet_of(base, "/GROWTH FILES/") + period,
+         period + "/END/\r\n" + appended,
+         {note("/PERIOD/", kAddedAtEnd)}},
     };
     for (const auto& c : cases) {
         ASSERT_EQ(readText(c.templ), ReadOutcome::Loaded);
