@@ -60,20 +60,11 @@ std::optional<PacketStart> packet_started_by(std::string_view line) {
 }
 
 bool PacketBody::isTerminator(std::string_view line) const {
-    if (!packet_)
-        return starts_with_end(trim_left(line));
-    switch (*packet_) {
-    case Packet::EmfacFiles:
-    case Packet::DeteriorateFiles:
-    case Packet::SourceCategory:
-        return starts_with_end(trim_left(line));
-    case Packet::Region:
+    if (packet_ == Packet::Region)
         return colon_value(line) == format::kEnd;
-    case Packet::Period:
+    if (packet_ == Packet::Period)
         return count_ == 9;
-    default:
-        return starts_with_end(line);
-    }
+    return starts_with_end(trim_left(line));
 }
 
 bool PacketBody::endsUnterminated(std::string_view line) const {

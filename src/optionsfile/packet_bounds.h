@@ -31,9 +31,9 @@ std::optional<PacketStart> packet_started_by(std::string_view line);
 
 // The body of one packet, read line by line from a source positioned after its name line.
 // The packet ends at its terminator, which is consumed:
-// - "/END/" in column 1, any case, the rest of the line ignored;
-// - /EMFAC FILES/, /DETERIORATE FILES/, /SOURCE CATEGORY/ and packets this program does not
-//   manage also accept blanks before "/END/";
+// - "/END/" after optional blanks, any case, the rest of the line ignored. (Only the factor
+//   and source packets used to accept the blanks; elsewhere an indented "/END/" was read as
+//   a value, which a regenerated packet then wrote as its terminator, cutting it short.)
 // - /REGION/ ends at a line whose value (the text after its first colon, or the whole line)
 //   is "/END/", blanks around it allowed;
 // - /PERIOD/ is positional: its ninth line is the terminator whatever it holds.
