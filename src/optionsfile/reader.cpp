@@ -124,6 +124,9 @@ ReadOutcome PacketReader::run() {
 
     try {
         std::string line;
+        // Lines outside the managed packets are skipped. A packet this program does not
+        // manage ends at the first line that begins a managed one (see PacketBody), so the
+        // writer, which walks those packets too, finds the same packets as this scan.
         while (lines_.next(line)) {
             if (const auto packet = format::packet_opened_by(line)) {
                 found_flag(sc_, *packet) = true;
