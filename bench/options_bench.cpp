@@ -20,6 +20,9 @@ public:
         ++messages;
     }
     bool askYesNo(const std::string&, const std::string&) override { return false; }
+    Answer askYesNoCancel(const std::string&, const std::string&) override {
+        return Answer::Cancel;
+    }
     std::optional<FileChoice> chooseOpenFile(const FileDialogRequest&) override { return {}; }
     std::optional<FileChoice> chooseSaveFile(const FileDialogRequest&) override { return {}; }
     void setBusy(bool) override {}

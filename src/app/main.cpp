@@ -2,6 +2,9 @@
 #include "editors/ui/scenario_editors.h"
 #include "optionsfile/reference_db.h"
 #include "shell/editor_launch.h"
+#include "shell/file_locations.h"
+#include "shell/info_texts.h"
+#include "shell/recovery.h"
 #include "shell/session.h"
 #include "shell/ui/dialog_registry.h"
 #include "shell/ui/instance_lock.h"
@@ -15,8 +18,10 @@
 #include <QFileInfo>
 #include <QStringList>
 #include <filesystem>
+#include <iostream>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -32,8 +37,17 @@ public:
 } // namespace
 
 int main(int argc, char** argv) {
+    // --help and --version answer before anything needs a display, a window or a log.
+    if (const auto answer = kv::kvgui_command_line_answer(
+            std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc),
+            kv::file_locations(kv::program_directory()))) {
+        std::cout << *answer;
+        return 0;
+    }
+
     QApplication app(argc, argv);
     QApplication::setApplicationName("kvgui");
+    QGuiApplication::setDesktopFileName(QString::fromUtf8(kv::kAppId.data(), kv::kAppId.size()));
     // The program takes no options of its own; Qt has removed its own from the arguments.
     QStringList arguments = QCoreApplication::arguments();
     arguments.removeFirst();
@@ -45,6 +59,10 @@ int main(int argc, char** argv) {
     if (!refdbs)
         refdbs = std::make_unique<UnavailableReferenceDb>();
     kv::Session session(ui, launcher, *refdbs, std::filesystem::path(programDir.toStdString()));
+    const kv::FileLocations places = kv::file_locations(session.programDir);
+    session.configDir = places.configDir;
+    session.stateDir = places.stateDir;
+    session.recentFiles.keepIn(places.stateDir / std::string(kv::RecentFiles::kFileName));
     for (const QString& a : arguments)
         session.arguments.push_back(a.toStdString());
 
@@ -55,11 +73,16 @@ int main(int argc, char** argv) {
     kv::install_scenario_editors(window.dialogs(), session);
 
     kv::SignalBridge signalBridge;
+    // Nobody is there to answer a question: unsaved edits go to a recovery file first.
+    QObject::connect(&signalBridge, &kv::SignalBridge::terminationRequested, &window, [&] {
+        if (!window.ended())
+            kv::write_recovery_file(session);
+    });
     QObject::connect(&signalBridge, &kv::SignalBridge::terminationRequested, &window,
                      &kv::KVGui::Fini);
     QObject::connect(&window, &kv::KVGui::finished, &app, &QCoreApplication::quit);
 
-    const kv::InstanceLock lock(programDir);
+    const kv::InstanceLock lock(QString::fromStdString(session.stateDir.string()));
     switch (window.load(lock.anotherInstanceRunning())) {
     case kv::StartupOutcome::Declined:
     case kv::StartupOutcome::PromptCancelled:

@@ -244,31 +244,9 @@ void PacketWriter::put_daily_files() {
     line(format::kEnd);
 }
 
-bool regenerated(const Scenario& sc, Packet packet) {
-    switch (packet) {
-    case Packet::PopFiles:
-        return sc.changed_pop;
-    case Packet::Options:
-        return sc.changed_options;
-    case Packet::Period:
-        return sc.changed_period;
-    case Packet::Region:
-        return sc.changed_region;
-    case Packet::AllocFiles:
-        return sc.changed_alloc;
-    case Packet::GrowthFiles:
-        return sc.changed_growth;
-    case Packet::EmfacFiles:
-        return sc.changed_emfac;
-    case Packet::Runfiles:
-    case Packet::SourceCategory:
-    case Packet::DeteriorateFiles:
-    case Packet::StageII:
-    case Packet::ModelyearOut:
-    case Packet::DailyFiles:
-        return true;
-    }
-    return true;
+bool regenerated(Scenario& sc, Packet packet) {
+    const bool* flag = edit_flag(sc, packet);
+    return flag == nullptr || *flag;
 }
 
 // A packet line: its first or second character, after leading blanks, is "/".
@@ -294,6 +272,57 @@ bool skip_template_packet(LineSource& lines) {
 }
 
 } // namespace
+
+bool* edit_flag(Scenario& sc, Packet packet) {
+    switch (packet) {
+    case Packet::PopFiles:
+        return &sc.changed_pop;
+    case Packet::Options:
+        return &sc.changed_options;
+    case Packet::Period:
+        return &sc.changed_period;
+    case Packet::Region:
+        return &sc.changed_region;
+    case Packet::AllocFiles:
+        return &sc.changed_alloc;
+    case Packet::GrowthFiles:
+        return &sc.changed_growth;
+    case Packet::EmfacFiles:
+        return &sc.changed_emfac;
+    case Packet::Runfiles:
+    case Packet::SourceCategory:
+    case Packet::DeteriorateFiles:
+    case Packet::StageII:
+    case Packet::ModelyearOut:
+    case Packet::DailyFiles:
+        break;
+    }
+    return nullptr;
+}
+
+ScenarioSnapshot scenario_snapshot(const Scenario& scenario, const PathRules& rules) {
+    // Writing changes a few values (Stage II, the by-model-year files); a copy keeps the
+    // scenario as it is.
+    Scenario copy = scenario;
+    ScenarioSnapshot snapshot;
+    for (std::size_t i = 0; i < format::kPacketCount; ++i) {
+        std::ostringstream out;
+        PacketWriter(copy, out, rules).write(static_cast<Packet>(i));
+        snapshot.packets[i] = std::move(out).str();
+    }
+    return snapshot;
+}
+
+void mark_packets_changed(Scenario& scenario, const ScenarioSnapshot& before,
+                          const PathRules& rules) {
+    const ScenarioSnapshot now = scenario_snapshot(scenario, rules);
+    for (std::size_t i = 0; i < format::kPacketCount; ++i) {
+        if (now.packets[i] != before.packets[i]) {
+            if (bool* flag = edit_flag(scenario, static_cast<Packet>(i)))
+                *flag = true;
+        }
+    }
+}
 
 std::string header_line(const std::string& headerTime) {
     return std::string(format::kHeaderText) + headerTime;

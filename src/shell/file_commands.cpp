@@ -95,12 +95,34 @@ void update_default_option_file(Session& session) {
     // the current file is never deleted first, and a failed write leaves it as it was.
     if (!write_options_file(session, current, current))
         throw ReportedFailure("the options file was not saved");
+    session.scenarioMatchesFile();
     set_caption(session);
+}
+
+std::string save_changes_question(std::string_view optfile) {
+    return "Save changes to " + std::string(optfile) + "?";
+}
+
+bool settle_unsaved_changes(Session& session) {
+    if (!session.scenarioModified())
+        return true;
+    switch (session.ui.askYesNoCancel(save_changes_question(session.scenario.optfile),
+                                      std::string(kAppTitle))) {
+    case Answer::Yes:
+        return file_save(session) == CommandOutcome::Done;
+    case Answer::No:
+        return true;
+    case Answer::Cancel:
+        break;
+    }
+    return false;
 }
 
 CommandOutcome file_open(Session& session) {
     if (session.modelRunning)
         return CommandOutcome::Refused;
+    if (!settle_unsaved_changes(session))
+        return CommandOutcome::Kept;
     Scenario& sc = session.scenario;
     try {
         // A cancel in the file dialog goes back to the file that is current now.
@@ -108,6 +130,34 @@ CommandOutcome file_open(Session& session) {
         sc.prevoptdir = sc.optdir;
         if (!select_new_options_file(session))
             throw ShellError(cancel_error());
+        make_program_dir_current(session);
+        return CommandOutcome::Done;
+    } catch (const std::exception& e) {
+        return trap(session, kOpenSaveStep, e);
+    }
+}
+
+CommandOutcome file_open_recent(Session& session, const std::string& path) {
+    if (session.modelRunning)
+        return CommandOutcome::Refused;
+    if (!file_exists(path)) {
+        session.recentFiles.remove(path);
+        session.message("Options file not found: " + path, MessageIcon::Exclamation);
+        return CommandOutcome::Failed;
+    }
+    if (!settle_unsaved_changes(session))
+        return CommandOutcome::Kept;
+    Scenario& sc = session.scenario;
+    try {
+        sc.prevoptfile = sc.optfile;
+        sc.prevoptdir = sc.optdir;
+        const auto parts = split_dialog_path(path, std::filesystem::path(path).filename().string());
+        sc.optfile = parts.file;
+        sc.optdir = parts.dir;
+        {
+            BusyPointer busy(session.ui);
+            read_options(session);
+        }
         make_program_dir_current(session);
         return CommandOutcome::Done;
     } catch (const std::exception& e) {
@@ -189,6 +239,7 @@ CommandOutcome file_save_as(Session& session) {
         sc.prevoptdir = sc.optdir;
         sc.optfile = sc.newoptfile;
         sc.optdir = sc.newoptdir;
+        session.scenarioMatchesFile();
         set_caption(session);
         show_status(session);
         make_program_dir_current(session);

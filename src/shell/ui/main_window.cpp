@@ -4,6 +4,7 @@
 #include "shell/file_commands.h"
 #include "shell/info_texts.h"
 #include "shell/model_run.h"
+#include "shell/recovery.h"
 #include "shell/reports.h"
 #include "shell/session.h"
 #include "shell/ui/about_window.h"
@@ -17,6 +18,7 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QFontDatabase>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -41,15 +43,21 @@ bool raise_open(const QPointer<QWidget>& window) {
     return true;
 }
 
+// A window title holds the caption as it is: a "[*]" in a file name is not the placeholder.
+QString literal_title(const std::string& caption) {
+    return QString::fromStdString(caption).replace("[*]", "[*][*]");
+}
+
 } // namespace
 
 KVGui::KVGui(Session& session, const EditorEnvironment& editors, QWidget* parent)
     : QMainWindow(parent), session_(session), editors_(editors) {
     setObjectName("KVGui");
-    setWindowTitle(QString::fromStdString(std::string(kAppTitle)));
+    setWindowTitle(literal_title(std::string(kAppTitle)) + "[*]");
     buildMenus();
     buildControls();
     dialogs_ = std::make_unique<DialogRegistry>(*this, session_);
+    connect(dialogs_.get(), &DialogRegistry::dialogClosed, this, &KVGui::refreshModified);
 }
 
 KVGui::~KVGui() = default;
@@ -71,10 +79,15 @@ void KVGui::buildMenus() {
             [this] { file_save(session_); });
     connect(addItem(files, "MnuFiles_2", "Save &as...", true), &QAction::triggered, this,
             [this] { file_save_as(session_); });
+    recentMenu_ = files->addMenu("Recent &Files");
+    recentMenu_->setObjectName("MenuRecent");
+    recentMenu_->setToolTipsVisible(true);
+    connect(files, &QMenu::aboutToShow, this, &KVGui::fillRecentMenu);
     QAction* separator = files->addSeparator();
     separator->setObjectName("MnuFiles_3");
     items_["MnuFiles_3"] = separator;
-    connect(addItem(files, "MnuExit", "E&xit", true), &QAction::triggered, this, &KVGui::Fini);
+    connect(addItem(files, "MnuExit", "E&xit", true), &QAction::triggered, this,
+            &KVGui::exitRequested);
 
     // The dialogs of the Scenario and Advanced options menus bind themselves with
     // bindMenuItem; until then their items are unavailable.
@@ -192,6 +205,8 @@ StartupOutcome KVGui::load(bool anotherInstanceRunning) {
     hooks.centreWindow = [this] { center_form(*this); };
     hooks.showWindow = [this] { show(); };
     const StartupOutcome outcome = run_startup(session_, anotherInstanceRunning, hooks);
+    if (outcome == StartupOutcome::Ready)
+        offer_recovery(session_);
     // A failure inside the sequence leaves the window usable, so the user can end the run.
     if (outcome == StartupOutcome::MainError && !isVisible())
         show();
@@ -212,12 +227,24 @@ void KVGui::Fini() {
     emit finished();
 }
 
+void KVGui::exitRequested() {
+    if (!ended_ && settle_unsaved_changes(session_))
+        Fini();
+}
+
 void KVGui::Update_DefaultOption_File() {
     update_default_option_file(session_);
 }
 
 void KVGui::applyCaption(const std::string& caption) {
-    setWindowTitle(QString::fromStdString(caption));
+    setWindowTitle(literal_title(caption) + "[*]");
+    refreshModified();
+    // Reads and saves set the caption; they are also what the recent files list.
+    fillRecentMenu();
+}
+
+void KVGui::refreshModified() {
+    setWindowModified(session_.scenarioModified());
 }
 
 void KVGui::applyStatus(const StatusDisplay& status) {
@@ -225,6 +252,7 @@ void KVGui::applyStatus(const StatusDisplay& status) {
     viewMsg_->setEnabled(status.viewMessageVisible);
     viewMsg_->setVisible(status.viewMessageVisible);
     verLbl_->repaint();
+    refreshModified();
 }
 
 bool KVGui::bindMenuItem(const QString& objectName, std::function<void()> open) {
@@ -240,6 +268,26 @@ bool KVGui::bindMenuItem(const QString& objectName, std::function<void()> open) 
 void KVGui::setRunning(bool running) {
     for (const char* name : {"MnuRun", "MnuFiles_0", "MnuFiles_1", "MnuFiles_2"})
         items_[name]->setEnabled(!running);
+    recentMenu_->menuAction()->setEnabled(!running && !session_.recentFiles.paths().empty());
+}
+
+void KVGui::fillRecentMenu() {
+    recentMenu_->clear();
+    const auto& paths = session_.recentFiles.paths();
+    const QFontMetrics metrics(recentMenu_->font());
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        const QString path = QString::fromStdString(paths[i]);
+        // A long path keeps its beginning and its file name; the tip shows all of it.
+        const QString shown =
+            metrics.elidedText(path, Qt::ElideMiddle, 60 * metrics.averageCharWidth());
+        QAction* item = recentMenu_->addAction(
+            QString("&%1 %2").arg(i + 1).arg(QString(shown).replace("&", "&&")));
+        item->setObjectName(QString("MnuRecent_%1").arg(i));
+        item->setToolTip(path);
+        connect(item, &QAction::triggered, this,
+                [this, p = paths[i]] { file_open_recent(session_, p); });
+    }
+    recentMenu_->menuAction()->setEnabled(!paths.empty() && !session_.modelRunning);
 }
 
 void KVGui::runModel() {
@@ -305,6 +353,10 @@ void KVGui::showBatch() {
 }
 
 void KVGui::closeEvent(QCloseEvent* event) {
+    if (!ended_ && !settle_unsaved_changes(session_)) {
+        event->ignore();
+        return;
+    }
     Fini();
     event->accept();
 }
