@@ -118,17 +118,17 @@ bool settle_unsaved_changes(Session& session) {
     return false;
 }
 
-CommandOutcome file_open(Session& session) {
+namespace {
+
+// What Open and Recent Files share: refused during a run, the unsaved-changes question first,
+// the error trap around the read.
+template <class Read> CommandOutcome open_command(Session& session, Read read) {
     if (session.modelRunning)
         return CommandOutcome::Refused;
     if (!settle_unsaved_changes(session))
         return CommandOutcome::Kept;
-    Scenario& sc = session.scenario;
     try {
-        // A cancel in the file dialog goes back to the file that is current now.
-        sc.prevoptfile = sc.optfile;
-        sc.prevoptdir = sc.optdir;
-        if (!select_new_options_file(session))
+        if (!read())
             throw ShellError(cancel_error());
         make_program_dir_current(session);
         return CommandOutcome::Done;
@@ -137,32 +137,39 @@ CommandOutcome file_open(Session& session) {
     }
 }
 
+} // namespace
+
+ReadOutcome read_options_file(Session& session, const std::string& path) {
+    Scenario& sc = session.scenario;
+    sc.prevoptfile = sc.optfile;
+    sc.prevoptdir = sc.optdir;
+    const auto parts = split_dialog_path(path, std::filesystem::path(path).filename().string());
+    sc.optfile = parts.file;
+    sc.optdir = parts.dir;
+    BusyPointer busy(session.ui);
+    return read_options(session);
+}
+
+CommandOutcome file_open(Session& session) {
+    return open_command(session, [&session] {
+        // A cancel in the file dialog goes back to the file that is current now.
+        Scenario& sc = session.scenario;
+        sc.prevoptfile = sc.optfile;
+        sc.prevoptdir = sc.optdir;
+        return select_new_options_file(session).has_value();
+    });
+}
+
 CommandOutcome file_open_recent(Session& session, const std::string& path) {
-    if (session.modelRunning)
-        return CommandOutcome::Refused;
-    if (!file_exists(path)) {
+    if (!session.modelRunning && !file_exists(path)) {
         session.recentFiles.remove(path);
         session.message("Options file not found: " + path, MessageIcon::Exclamation);
         return CommandOutcome::Failed;
     }
-    if (!settle_unsaved_changes(session))
-        return CommandOutcome::Kept;
-    Scenario& sc = session.scenario;
-    try {
-        sc.prevoptfile = sc.optfile;
-        sc.prevoptdir = sc.optdir;
-        const auto parts = split_dialog_path(path, std::filesystem::path(path).filename().string());
-        sc.optfile = parts.file;
-        sc.optdir = parts.dir;
-        {
-            BusyPointer busy(session.ui);
-            read_options(session);
-        }
-        make_program_dir_current(session);
-        return CommandOutcome::Done;
-    } catch (const std::exception& e) {
-        return trap(session, kOpenSaveStep, e);
-    }
+    return open_command(session, [&session, &path] {
+        read_options_file(session, path);
+        return true;
+    });
 }
 
 CommandOutcome file_save(Session& session) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "optionsfile/reader.h"
 #include "shell/ports.h"
 
 #include <string>
@@ -28,6 +29,10 @@ bool settle_unsaved_changes(Session& session);
 
 // File > Open: asks for another options file and reads it.
 CommandOutcome file_open(Session& session);
+// Makes `path` the current options file, keeping the one it replaces as the previous one (a
+// refused file goes back to it), and reads it with the busy pointer.
+ReadOutcome read_options_file(Session& session, const std::string& path);
+
 // File > Recent Files: reads the listed file after the unsaved-changes question. A file that
 // is gone is taken off the list with "Options file not found: " and its path.
 CommandOutcome file_open_recent(Session& session, const std::string& path);

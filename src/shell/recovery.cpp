@@ -74,13 +74,7 @@ std::optional<std::string> recovered_original(const fs::path& file) {
 // Makes `path` the current options file and reads it; true when it was read and is still
 // the current file (a refused file may have been replaced by another one).
 bool read_as_current(Session& session, const std::string& path) {
-    Scenario& sc = session.scenario;
-    sc.prevoptfile = sc.optfile;
-    sc.prevoptdir = sc.optdir;
-    const auto parts = split_dialog_path(path, fs::path(path).filename().string());
-    sc.optdir = parts.dir;
-    sc.optfile = parts.file;
-    return read_options(session) == ReadOutcome::Loaded &&
+    return read_options_file(session, path) == ReadOutcome::Loaded &&
            same_file(session.rules, current_path_of(session), path);
 }
 
