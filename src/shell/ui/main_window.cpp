@@ -272,7 +272,13 @@ void KVGui::setRunning(bool running) {
 }
 
 void KVGui::fillRecentMenu() {
-    recentMenu_->clear();
+    // One of these items may be the one being handled (opening a recent file refills the
+    // list): they go once control is back in the event loop, and lose their names now.
+    for (QAction* old : recentMenu_->actions()) {
+        recentMenu_->removeAction(old);
+        old->setObjectName({});
+        old->deleteLater();
+    }
     const auto& paths = session_.recentFiles.paths();
     const QFontMetrics metrics(recentMenu_->font());
     for (std::size_t i = 0; i < paths.size(); ++i) {

@@ -464,6 +464,14 @@ private slots:
                  "Options file not found: " + in.tmp.str() + "/gone & lost.opt");
         emit in.find<QMenu>("MenuFiles")->aboutToShow();
         QVERIFY(in.window->findChild<QAction*>("MnuRecent_1") == nullptr);
+
+        // Opening one refills the list it was chosen from.
+        in.ui.answerFile(in.model + "/copy.opt");
+        in.find<QAction>("MnuFiles_2")->trigger();
+        in.find<QAction>("MnuRecent_1")->trigger();
+        QCOMPARE(shown_title(in.window.get()), QString("US XQB KELVARO MODEL (test1.opt)"));
+        QCOMPARE(in.find<QAction>("MnuRecent_0")->text(),
+                 QString::fromStdString("&1 " + in.model + "/test1.opt"));
     }
 
     void reportsStartTheRecordedProgram() {
