@@ -19,6 +19,9 @@ public:
         ++messages;
     }
     bool askYesNo(const std::string&, const std::string&) override { return false; }
+    kv::Answer askYesNoCancel(const std::string&, const std::string&) override {
+        return kv::Answer::Cancel;
+    }
     std::optional<kv::FileChoice> chooseOpenFile(const kv::FileDialogRequest&) override {
         return {};
     }

@@ -4,6 +4,8 @@
 #include "editors/sources_dialog.h"
 #include "shell/session.h"
 
+#include "bench_session.h"
+
 #include <benchmark/benchmark.h>
 #include <filesystem>
 #include <string>
@@ -12,31 +14,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Nothing to show: the benchmark only counts what Add does.
-class QuietInterface : public kv::UserInterface {
-public:
-    void showMessage(const std::string& text, const std::string&, kv::MessageIcon) override {
-        lastMessage = text;
-    }
-    bool askYesNo(const std::string&, const std::string&) override { return false; }
-    std::optional<kv::FileChoice> chooseOpenFile(const kv::FileDialogRequest&) override {
-        return std::nullopt;
-    }
-    std::optional<kv::FileChoice> chooseSaveFile(const kv::FileDialogRequest&) override {
-        return std::nullopt;
-    }
-    void setBusy(bool) override {}
-    void beep() override {}
-    void setCaption(const std::string&) override {}
-    void setStatus(const kv::StatusDisplay&) override {}
-    std::string lastMessage;
-};
-
-class NoLauncher : public kv::Launcher {
-public:
-    kv::LaunchResult startDetached(const kv::LaunchRequest&) override { return {}; }
-    kv::LaunchResult runAndWait(const kv::LaunchRequest&) override { return {}; }
-};
+using kvbench::NoLauncher;
+using kvbench::QuietInterface;
 
 // Add onto a list that holds `state.range(0)` other codes beforehand.
 void BM_SourcesAddAllSegmentsAllFuelsEquipment(benchmark::State& state) {

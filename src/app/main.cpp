@@ -3,6 +3,9 @@
 #include "editors/ui/scenario_editors.h"
 #include "optionsfile/reference_db.h"
 #include "shell/editor_launch.h"
+#include "shell/file_locations.h"
+#include "shell/info_texts.h"
+#include "shell/recovery.h"
 #include "shell/session.h"
 #include "shell/ui/dialog_registry.h"
 #include "shell/ui/instance_lock.h"
@@ -16,8 +19,10 @@
 #include <QFileInfo>
 #include <QStringList>
 #include <filesystem>
+#include <iostream>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -33,8 +38,17 @@ public:
 } // namespace
 
 int main(int argc, char** argv) {
+    // --help and --version answer before anything needs a display, a window or a log.
+    if (const auto answer = kv::kvgui_command_line_answer(
+            std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc),
+            kv::file_locations(kv::program_directory()))) {
+        std::cout << *answer;
+        return 0;
+    }
+
     QApplication app(argc, argv);
     QApplication::setApplicationName("kvgui");
+    QGuiApplication::setDesktopFileName(QString::fromUtf8(kv::kAppId.data(), kv::kAppId.size()));
     // The program takes no options of its own; Qt has removed its own from the arguments.
     QStringList arguments = QCoreApplication::arguments();
     arguments.removeFirst();
@@ -46,6 +60,10 @@ int main(int argc, char** argv) {
     if (!refdbs)
         refdbs = std::make_unique<UnavailableReferenceDb>();
     kv::Session session(ui, launcher, *refdbs, std::filesystem::path(programDir.toStdString()));
+    const kv::FileLocations places = kv::file_locations(session.programDir);
+    session.configDir = places.configDir;
+    session.stateDir = places.stateDir;
+    session.recentFiles.keepIn(places.stateDir / std::string(kv::RecentFiles::kFileName));
     for (const QString& a : arguments)
         session.arguments.push_back(a.toStdString());
 
@@ -60,13 +78,16 @@ int main(int argc, char** argv) {
     // every open box or file dialog closed, so that a first-run prompt or any other code
     // waiting on the user returns and the program ends.
     kv::SignalBridge signalBridge;
+    // Nobody is there to answer a question: unsaved edits go to a recovery file first.
     QObject::connect(&signalBridge, &kv::SignalBridge::terminationRequested, &window, [&] {
+        if (!window.ended())
+            kv::write_recovery_file(session);
         window.Fini();
         ui.endAllDialogs();
     });
     QObject::connect(&window, &kv::KVGui::finished, &app, &QCoreApplication::quit);
 
-    const kv::InstanceLock lock(programDir);
+    const kv::InstanceLock lock(QString::fromStdString(session.stateDir.string()));
     switch (window.load(lock.anotherInstanceRunning())) {
     case kv::StartupOutcome::Declined:
     case kv::StartupOutcome::PromptCancelled:

@@ -212,6 +212,8 @@ ReadOutcome PacketReader::run() {
     if (!sc_.found_daily)
         sc_.runfiles[kDailyTempsRvp].clear();
 
+    if (!refused_)
+        s_.scenarioMatchesFile();
     set_caption(s_);
     show_status(s_);
     if (refused_)

@@ -252,33 +252,43 @@ void add_note(WriteResult& result, std::string note) {
         result.notes.push_back(std::move(note));
 }
 
-} // namespace
-
-bool regenerated_on_save(const Scenario& sc, Packet packet) {
+// The edit flag of a packet, for a scenario that may be const.
+template <class S> auto edit_flag_of(S& sc, Packet packet) -> decltype(&sc.changed_pop) {
     switch (packet) {
     case Packet::PopFiles:
-        return sc.changed_pop;
+        return &sc.changed_pop;
     case Packet::Options:
-        return sc.changed_options;
+        return &sc.changed_options;
     case Packet::Period:
-        return sc.changed_period;
+        return &sc.changed_period;
     case Packet::Region:
-        return sc.changed_region;
+        return &sc.changed_region;
     case Packet::AllocFiles:
-        return sc.changed_alloc;
+        return &sc.changed_alloc;
     case Packet::GrowthFiles:
-        return sc.changed_growth;
+        return &sc.changed_growth;
     case Packet::EmfacFiles:
-        return sc.changed_emfac;
+        return &sc.changed_emfac;
     case Packet::Runfiles:
     case Packet::SourceCategory:
     case Packet::DeteriorateFiles:
     case Packet::StageII:
     case Packet::ModelyearOut:
     case Packet::DailyFiles:
-        return true;
+        break;
     }
-    return true;
+    return nullptr;
+}
+
+} // namespace
+
+bool* edit_flag(Scenario& sc, Packet packet) {
+    return edit_flag_of(sc, packet);
+}
+
+bool regenerated_on_save(const Scenario& sc, Packet packet) {
+    const bool* flag = edit_flag_of(sc, packet);
+    return flag == nullptr || *flag;
 }
 
 bool is_old_header_line(std::string_view line) {
@@ -286,6 +296,31 @@ bool is_old_header_line(std::string_view line) {
     const std::string t = trim_left(line);
     const bool packetLine = (!t.empty() && t[0] == '/') || (t.size() > 1 && t[1] == '/');
     return !packetLine && contains(line, format::kHeaderText);
+}
+
+
+ScenarioSnapshot scenario_snapshot(const Scenario& scenario, const PathRules& rules) {
+    // Writing changes a few values (Stage II, the by-model-year files); a copy keeps the
+    // scenario as it is.
+    Scenario copy = scenario;
+    ScenarioSnapshot snapshot;
+    for (std::size_t i = 0; i < format::kPacketCount; ++i) {
+        std::ostringstream out;
+        PacketWriter(copy, out, rules).write(static_cast<Packet>(i));
+        snapshot.packets[i] = std::move(out).str();
+    }
+    return snapshot;
+}
+
+void mark_packets_changed(Scenario& scenario, const ScenarioSnapshot& before,
+                          const PathRules& rules) {
+    const ScenarioSnapshot now = scenario_snapshot(scenario, rules);
+    for (std::size_t i = 0; i < format::kPacketCount; ++i) {
+        if (now.packets[i] != before.packets[i]) {
+            if (bool* flag = edit_flag(scenario, static_cast<Packet>(i)))
+                *flag = true;
+        }
+    }
 }
 
 std::string header_line(const std::string& headerTime) {

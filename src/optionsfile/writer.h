@@ -3,6 +3,7 @@
 #include "optionsfile/format.h"
 #include "shell/path_rules.h"
 
+#include <array>
 #include <istream>
 #include <ostream>
 #include <string>
@@ -46,6 +47,24 @@ bool regenerated_on_save(const Scenario& scenario, format::Packet packet);
 
 // A line between packets that a save drops: an old header line, which is not a packet line.
 bool is_old_header_line(std::string_view line);
+
+// What a scenario carries into a file: each managed packet as the writer would generate it
+// from the scenario, whatever the edit flags say. File names, flags and working copies are
+// not part of it, so two snapshots are equal exactly when the values written are.
+struct ScenarioSnapshot {
+    std::array<std::string, format::kPacketCount> packets;
+    bool operator==(const ScenarioSnapshot&) const = default;
+};
+ScenarioSnapshot scenario_snapshot(const Scenario& scenario, const PathRules& rules);
+
+// The edit flag that releases a packet for regeneration; null for the packets that are
+// always written from the scenario.
+bool* edit_flag(Scenario& scenario, format::Packet packet);
+
+// Sets the edit flag of every packet whose values differ from `before`, so that the writer
+// regenerates exactly those packets.
+void mark_packets_changed(Scenario& scenario, const ScenarioSnapshot& before,
+                          const PathRules& rules);
 
 // "Written by Kelvaro interface at " and the current date and time.
 std::string header_line(const std::string& headerTime);

@@ -108,24 +108,81 @@ void update_default_option_file(Session& session) {
     // the current file is never deleted first, and a failed write leaves it as it was.
     if (!write_options_file(session, current, current))
         throw ReportedFailure("the options file was not saved");
+    session.scenarioMatchesFile();
     set_caption(session);
 }
 
-CommandOutcome file_open(Session& session) {
+std::string save_changes_question(std::string_view optfile) {
+    return "Save changes to " + std::string(optfile) + "?";
+}
+
+bool settle_unsaved_changes(Session& session) {
+    if (!session.scenarioModified())
+        return true;
+    switch (session.ui.askYesNoCancel(save_changes_question(session.scenario.optfile),
+                                      std::string(kAppTitle))) {
+    case Answer::Yes:
+        return file_save(session) == CommandOutcome::Done;
+    case Answer::No:
+        return true;
+    case Answer::Cancel:
+        break;
+    }
+    return false;
+}
+
+namespace {
+
+// What Open and Recent Files share: refused during a run, the unsaved-changes question first,
+// the error trap around the read.
+template <class Read> CommandOutcome open_command(Session& session, Read read) {
     if (session.modelRunning)
         return CommandOutcome::Refused;
-    Scenario& sc = session.scenario;
+    if (!settle_unsaved_changes(session))
+        return CommandOutcome::Kept;
     try {
-        // A cancel in the file dialog goes back to the file that is current now.
-        sc.prevoptfile = sc.optfile;
-        sc.prevoptdir = sc.optdir;
-        if (!select_new_options_file(session))
+        if (!read())
             throw ShellError(cancel_error());
         make_program_dir_current(session);
         return CommandOutcome::Done;
     } catch (const std::exception& e) {
         return trap(session, kOpenSaveStep, e);
     }
+}
+
+} // namespace
+
+ReadOutcome read_options_file(Session& session, const std::string& path) {
+    Scenario& sc = session.scenario;
+    sc.prevoptfile = sc.optfile;
+    sc.prevoptdir = sc.optdir;
+    const auto parts = split_dialog_path(path, std::filesystem::path(path).filename().string());
+    sc.optfile = parts.file;
+    sc.optdir = parts.dir;
+    BusyPointer busy(session.ui);
+    return read_options(session);
+}
+
+CommandOutcome file_open(Session& session) {
+    return open_command(session, [&session] {
+        // A cancel in the file dialog goes back to the file that is current now.
+        Scenario& sc = session.scenario;
+        sc.prevoptfile = sc.optfile;
+        sc.prevoptdir = sc.optdir;
+        return select_new_options_file(session).has_value();
+    });
+}
+
+CommandOutcome file_open_recent(Session& session, const std::string& path) {
+    if (!session.modelRunning && !file_exists(path)) {
+        session.recentFiles.remove(path);
+        session.message("Options file not found: " + path, MessageIcon::Exclamation);
+        return CommandOutcome::Failed;
+    }
+    return open_command(session, [&session, &path] {
+        read_options_file(session, path);
+        return true;
+    });
 }
 
 CommandOutcome file_save(Session& session) {
@@ -205,6 +262,7 @@ CommandOutcome file_save_as(Session& session) {
         sc.prevoptdir = sc.optdir;
         sc.optfile = sc.newoptfile;
         sc.optdir = sc.newoptdir;
+        session.scenarioMatchesFile();
         set_caption(session);
         show_status(session);
         make_program_dir_current(session);

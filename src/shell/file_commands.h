@@ -1,8 +1,10 @@
 #pragma once
 
+#include "optionsfile/reader.h"
 #include "shell/ports.h"
 
 #include <string>
+#include <string_view>
 
 namespace kv {
 
@@ -13,10 +15,27 @@ enum class CommandOutcome {
     Done,
     Failed,  // the trap logged "Cancelled error <step>" (a cancelled dialog included)
     Refused, // the core model is running
+    Kept,    // the unsaved-changes question was cancelled, or the save it asked for failed
 };
+
+// "Save changes to " + the current file's name + "?"
+std::string save_changes_question(std::string_view optfile);
+
+// Before the scenario is left (Exit, closing the window, another file opened): when it is
+// modified, asks whether to save it. Yes saves in place as File > Save does. Answers true
+// when the caller may go on (nothing to save, saved, or No); false for Cancel and for a save
+// that failed, which keeps the edits in memory.
+bool settle_unsaved_changes(Session& session);
 
 // File > Open: asks for another options file and reads it.
 CommandOutcome file_open(Session& session);
+// Makes `path` the current options file, keeping the one it replaces as the previous one (a
+// refused file goes back to it), and reads it with the busy pointer.
+ReadOutcome read_options_file(Session& session, const std::string& path);
+
+// File > Recent Files: reads the listed file after the unsaved-changes question. A file that
+// is gone is taken off the list with "Options file not found: " and its path.
+CommandOutcome file_open_recent(Session& session, const std::string& path);
 // File > Save: saves the scenario over the current options file.
 CommandOutcome file_save(Session& session);
 // File > Save as: saves the scenario under a new name, which becomes the current file, with

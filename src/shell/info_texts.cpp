@@ -1,6 +1,10 @@
 #include "shell/info_texts.h"
 
 #include "optionsfile/reader.h"
+#include "shell/file_locations.h"
+#include "shell/log.h"
+#include "shell/recent_files.h"
+#include "shell/recovery.h"
 #include "shell/session.h"
 #include "shell/status.h"
 #include "shell/text.h"
@@ -33,6 +37,40 @@ std::vector<LabelText> current_window_labels(const Session& session) {
 std::string about_version_text() {
     // KV_VERSION is "major.minor.revision", the numbers as decimals.
     return std::string("Version ") + KV_VERSION;
+}
+
+std::optional<std::string> kvgui_command_line_answer(const std::vector<std::string>& arguments,
+                                                     const FileLocations& places) {
+    for (const std::string& a : arguments) {
+        if (a == "--version")
+            return std::string("kvgui (Kelvaro Model Interface) ") + KV_VERSION + "\n";
+        if (a == "--help" || a == "-h") {
+            return "Usage: kvgui [--help] [--version]\n"
+                   "\n"
+                   "The Kelvaro Model Interface: edit the options files of the Kelvaro core "
+                   "model,\nrun the model and look at its results.\n"
+                   "\n"
+                   "  -h, --help   show this text and exit\n"
+                   "  --version    show the version and exit\n"
+                   "\n"
+                   "Other arguments are not used; Help > About shows them.\n"
+                   "\n"
+                   "Files of this copy of the program:\n"
+                   "  " +
+                   (places.configDir / std::string(Settings::kFileName)).string() +
+                   "\n"
+                   "  " +
+                   (places.stateDir / std::string(Log::kFileName)).string() +
+                   " (the log)\n"
+                   "  " +
+                   (places.stateDir / std::string(RecentFiles::kFileName)).string() +
+                   "\n"
+                   "  " +
+                   places.stateDir.string() + "/*" + std::string(kRecoveryExtension) +
+                   " (unsaved changes kept when the program was ended by a signal)\n";
+        }
+    }
+    return std::nullopt;
 }
 
 AboutDate about_date_text(const std::string& programFile,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <istream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -8,6 +9,7 @@ namespace kv {
 
 class Session;
 struct Scenario;
+struct FileLocations;
 
 // One label of an information window: its control name and its text.
 struct LabelText {
@@ -54,6 +56,11 @@ struct DiagLists {
     std::vector<std::string> regions;
 };
 DiagLists diag_lists(const Scenario& scenario);
+
+// What `kvgui --help` (or -h) and `kvgui --version` print before the program would start;
+// nullopt for any other command line, whose arguments only the about window shows.
+std::optional<std::string> kvgui_command_line_answer(const std::vector<std::string>& arguments,
+                                                     const FileLocations& places);
 
 // The caption of Model > Run for the current options file.
 std::string run_menu_caption(const std::string& optfile);

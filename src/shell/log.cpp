@@ -29,8 +29,8 @@ void Log::close() {
     target_ = nullptr;
 }
 
-bool start_run_log(Log& log, const std::filesystem::path& programDir) {
-    if (!log.open(programDir / std::string(Log::kFileName)))
+bool start_run_log(Log& log, const std::filesystem::path& stateDir) {
+    if (!log.open(stateDir / std::string(Log::kFileName)))
         return false;
     log.write("Starting new run");
     return true;

@@ -7,7 +7,7 @@
 
 namespace kv {
 
-// The program's log, "region.txt" in the program's directory: one plain line per entry,
+// The program's log, "region.txt" in the state directory: one plain line per entry,
 // emptied at every start. Writing to a closed log does nothing, as does a log that could
 // not be opened: the log never stops the program.
 class Log {
@@ -27,8 +27,9 @@ private:
     std::ostream* target_ = nullptr;
 };
 
-// Opens "region.txt" in the program's directory, emptying it, and writes "Starting new run".
-bool start_run_log(Log& log, const std::filesystem::path& programDir);
+// Opens "region.txt" in the state directory, emptying it, and writes
+// "Starting new run".
+bool start_run_log(Log& log, const std::filesystem::path& stateDir);
 // Writes "Ending run" and a line of 28 asterisks, then closes the log.
 void end_run_log(Log& log);
 

@@ -10,6 +10,9 @@ namespace kv {
 
 enum class MessageIcon { None, Information, Exclamation, Critical, Question };
 
+// The answer to a question with Yes, No and Cancel.
+enum class Answer { Yes, No, Cancel };
+
 // A common file dialog as the program describes it. `filter` keeps the classic form
 // "description|pattern|description|pattern"; `filterIndex` is 1-based.
 struct FileDialogRequest {
@@ -44,6 +47,8 @@ public:
     virtual void showMessage(const std::string& text, const std::string& title,
                              MessageIcon icon) = 0;
     virtual bool askYesNo(const std::string& text, const std::string& title) = 0;
+    // A question with Yes, No and Cancel; closing the box answers Cancel.
+    virtual Answer askYesNoCancel(const std::string& text, const std::string& title) = 0;
     virtual std::optional<FileChoice> chooseOpenFile(const FileDialogRequest& request) = 0;
     virtual std::optional<FileChoice> chooseSaveFile(const FileDialogRequest& request) = 0;
     virtual void setBusy(bool busy) = 0;

@@ -9,4 +9,17 @@ Session::Session(UserInterface& ui_, Launcher& launcher_, ReferenceDbOpener& ref
     build_state_table(statelist);
 }
 
+void Session::scenarioMatchesFile() {
+    savedValues_ = scenario_snapshot(scenario, rules);
+    std::string path = join(scenario.optdir, scenario.optfile);
+    // A relative name was read from the current directory, which the next command may change.
+    if (!rules.isAbsolute(path))
+        path = std::filesystem::absolute(path).lexically_normal().string();
+    recentFiles.add(path);
+}
+
+bool Session::scenarioModified() const {
+    return savedValues_ && *savedValues_ != scenario_snapshot(scenario, rules);
+}
+
 } // namespace kv

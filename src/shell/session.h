@@ -3,15 +3,18 @@
 #include "editors/state_table.h"
 #include "optionsfile/reference_db.h"
 #include "optionsfile/scenario.h"
+#include "optionsfile/writer.h"
 #include "shell/log.h"
 #include "shell/path_rules.h"
 #include "shell/ports.h"
+#include "shell/recent_files.h"
 #include "shell/settings.h"
 
 #include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -51,6 +54,8 @@ public:
     std::vector<std::string> arguments; // the command line, shown by the about window
     // True while the core model runs: a second run and the File commands are refused.
     bool modelRunning = false;
+    // The options files opened or saved last (kept in a file only when given one).
+    RecentFiles recentFiles;
 
     // The reference database while it is open (between open_reference_db and
     // close_reference_db), and the path that was tried last.
@@ -64,6 +69,19 @@ public:
     // Shows a message box titled with the application's title.
     void message(const std::string& text, MessageIcon icon = MessageIcon::None) {
         ui.showMessage(text, std::string(kAppTitle), icon);
+    }
+
+    // The scenario now holds what the current options file holds: it was just read from it or
+    // saved to it. Remembers the values and puts the file at the top of the recent files.
+    void scenarioMatchesFile();
+    // True when the scenario's values differ from those of the last read or save of the
+    // current file. Edit flags do not count: a dialog that sets them and changes nothing
+    // leaves the scenario unmodified. Before any file has been read nothing is modified.
+    bool scenarioModified() const;
+    // The values of the last read or save; replaced only by scenarioMatchesFile and here.
+    const std::optional<ScenarioSnapshot>& savedValues() const { return savedValues_; }
+    void setSavedValues(std::optional<ScenarioSnapshot> values) {
+        savedValues_ = std::move(values);
     }
 
     // Whoever holds values taken from the scenario (an open dialog) listens here: a read of
@@ -83,6 +101,7 @@ public:
     }
 
 private:
+    std::optional<ScenarioSnapshot> savedValues_;
     std::vector<std::pair<int, std::function<void()>>> replacingListeners_;
     int lastListener_ = 0;
 };

@@ -36,7 +36,9 @@ std::string settings_file_text(const Settings& settings, std::string_view optfil
 }
 
 bool write_settings(Session& session) {
-    const auto path = session.programDir / std::string(Settings::kFileName);
+    std::error_code ec;
+    std::filesystem::create_directories(session.configDir, ec);
+    const auto path = session.configDir / std::string(Settings::kFileName);
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << settings_file_text(session.settings, session.scenario.optfile,
                               session.scenario.newoptfile);

@@ -26,7 +26,7 @@ std::string settings_value(std::string_view line);
 std::string settings_file_text(const Settings& settings, std::string_view optfile,
                                std::string_view newoptfile);
 
-// Writes kv-gui.ini into the program's directory from the settings and the scenario's file
+// Writes kv-gui.ini into the configuration directory from the settings and the scenario's file
 // names. False when the file could not be written.
 bool write_settings(Session& session);
 

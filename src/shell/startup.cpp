@@ -135,13 +135,13 @@ StartupOutcome run_startup(Session& session, bool anotherInstanceRunning,
         return StartupOutcome::AlreadyLoaded;
 
     try {
-        start_run_log(session.log, session.programDir);
+        start_run_log(session.log, session.stateDir);
         ++session.loadcount;
 
         if (hooks.centreWindow)
             hooks.centreWindow();
 
-        const auto ini = session.programDir / std::string(Settings::kFileName);
+        const auto ini = session.configDir / std::string(Settings::kFileName);
         if (!file_exists(ini.string())) {
             if (!select_model(session) || !select_option_template(session) ||
                 !name_new_option_file(session) || !select_data_dir(session) ||

@@ -16,6 +16,15 @@ bool ScriptedUserInterface::askYesNo(const std::string& text, const std::string&
     return yes;
 }
 
+Answer ScriptedUserInterface::askYesNoCancel(const std::string& text, const std::string&) {
+    questions.push_back(text);
+    if (threeWayAnswers.empty())
+        return Answer::No;
+    const Answer answer = threeWayAnswers.front();
+    threeWayAnswers.pop_front();
+    return answer;
+}
+
 namespace {
 
 std::optional<FileChoice> next_answer(std::deque<std::optional<std::string>>& answers) {

@@ -27,6 +27,8 @@ public:
 
     void showMessage(const std::string& text, const std::string& title, MessageIcon icon) override;
     bool askYesNo(const std::string& text, const std::string& title) override;
+    // Recorded with the yes/no questions; answered from its own queue, No when it is empty.
+    Answer askYesNoCancel(const std::string& text, const std::string& title) override;
     std::optional<FileChoice> chooseOpenFile(const FileDialogRequest& request) override;
     std::optional<FileChoice> chooseSaveFile(const FileDialogRequest& request) override;
     void setBusy(bool busy) override;
@@ -38,6 +40,7 @@ public:
     // after the last separator), or nullopt for Cancel.
     void answerFile(std::optional<std::string> path);
     void answerYesNo(bool yes) { yesNoAnswers.push_back(yes); }
+    void answerYesNoCancel(Answer answer) { threeWayAnswers.push_back(answer); }
 
     // Texts of the messages shown so far.
     std::vector<std::string> messageTexts() const;
@@ -49,6 +52,7 @@ public:
     std::vector<StatusDisplay> statuses;
     std::deque<std::optional<std::string>> fileAnswers;
     std::deque<bool> yesNoAnswers;
+    std::deque<Answer> threeWayAnswers;
     bool defaultYes = true;
     int busyDepth = 0;   // > 0 while the busy pointer is shown
     int busyChanges = 0; // how many times it was switched

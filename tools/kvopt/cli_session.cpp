@@ -1,5 +1,6 @@
 #include "cli_session.h"
 
+#include "shell/file_locations.h"
 #include "shell/settings.h"
 
 #include <iostream>
@@ -17,6 +18,13 @@ bool CliUserInterface::askYesNo(const std::string& text, const std::string&) {
     ++messageCount;
     std::cerr << text << '\n';
     return false;
+}
+
+// Nobody answers on a terminal: Cancel leaves everything as it is.
+kv::Answer CliUserInterface::askYesNoCancel(const std::string& text, const std::string&) {
+    ++messageCount;
+    std::cerr << text << '\n';
+    return kv::Answer::Cancel;
 }
 
 std::optional<kv::FileChoice> CliUserInterface::chooseOpenFile(const kv::FileDialogRequest&) {
@@ -49,21 +57,19 @@ public:
 
 } // namespace
 
-fs::path program_directory() {
-    std::error_code ec;
-    const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-    return ec ? fs::current_path() : exe.parent_path();
-}
-
 CliSession::CliSession(const Globals& globals, kv::Launcher* launcher) {
     opener = kv::make_reference_db_opener();
     if (!opener)
         opener = std::make_unique<UnavailableOpener>();
     session = std::make_unique<kv::Session>(ui, launcher ? *launcher : noLauncher, *opener,
-                                            program_directory());
+                                            kv::program_directory());
+    // kv-gui.ini and the program's other files are found where the interface keeps them.
+    const kv::FileLocations places = kv::file_locations(session->programDir);
+    session->configDir = places.configDir;
+    session->stateDir = places.stateDir;
     kv::Settings& s = session->settings;
     kv::RecordedSettings recorded;
-    const fs::path ini = session->programDir / std::string(kv::Settings::kFileName);
+    const fs::path ini = session->configDir / std::string(kv::Settings::kFileName);
     if (kv::read_settings_file(ini.string(), recorded)) {
         s = recorded.settings;
         session->scenario.optfile = recorded.optfile;

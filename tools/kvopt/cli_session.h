@@ -20,6 +20,7 @@ public:
     void showMessage(const std::string& text, const std::string& title,
                      kv::MessageIcon icon) override;
     bool askYesNo(const std::string& text, const std::string& title) override;
+    kv::Answer askYesNoCancel(const std::string& text, const std::string& title) override;
     std::optional<kv::FileChoice> chooseOpenFile(const kv::FileDialogRequest& request) override;
     std::optional<kv::FileChoice> chooseSaveFile(const kv::FileDialogRequest& request) override;
     void setBusy(bool) override {}
@@ -40,7 +41,7 @@ public:
 };
 
 // Everything a command needs to work on one options file: the ports, the session with its
-// settings (from --model-dir/--data-dir, else kv-gui.ini next to kvopt, else the current
+// settings (from --model-dir/--data-dir, else the interface's kv-gui.ini, else the current
 // directory) and the file named as current.
 class CliSession {
 public:
@@ -55,8 +56,5 @@ public:
     std::unique_ptr<kv::ReferenceDbOpener> opener;
     std::unique_ptr<kv::Session> session;
 };
-
-// The directory of the running program.
-std::filesystem::path program_directory();
 
 } // namespace kvopt

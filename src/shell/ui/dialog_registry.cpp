@@ -30,6 +30,7 @@ void DialogRegistry::open(const QString& menuItem) {
     Entry& entry = it->second;
     if (!entry.dialog) {
         entry.dialog = entry.factory(&window_);
+        connect(entry.dialog, &ScenarioDialog::closed, this, &DialogRegistry::dialogClosed);
         entry.dialog->adjustSize();
         if (entry.dialog->centredWhenLoaded())
             center_form(*entry.dialog);

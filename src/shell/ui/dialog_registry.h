@@ -38,6 +38,10 @@ public:
 
     void closeAllWithoutStoring();
 
+signals:
+    // A dialog closed; it may have stored values into the scenario.
+    void dialogClosed();
+
 private:
     struct Entry {
         Factory factory;

@@ -4,6 +4,7 @@
 #include "shell/file_commands.h"
 #include "shell/info_texts.h"
 #include "shell/model_run.h"
+#include "shell/recovery.h"
 #include "shell/reports.h"
 #include "shell/session.h"
 #include "shell/status.h"
@@ -20,6 +21,7 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QFontDatabase>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QListWidget>
@@ -45,15 +47,21 @@ bool raise_open(const QPointer<QWidget>& window) {
     return true;
 }
 
+// A window title holds the caption as it is: a "[*]" in a file name is not the placeholder.
+QString literal_title(const std::string& caption) {
+    return QString::fromStdString(caption).replace("[*]", "[*][*]");
+}
+
 } // namespace
 
 KVGui::KVGui(Session& session, const EditorEnvironment& editors, QWidget* parent)
     : QMainWindow(parent), session_(session), editors_(editors) {
     setObjectName("KVGui");
-    setWindowTitle(QString::fromStdString(std::string(kAppTitle)));
+    setWindowTitle(literal_title(std::string(kAppTitle)) + "[*]");
     buildMenus();
     buildControls();
     dialogs_ = std::make_unique<DialogRegistry>(*this, session_);
+    connect(dialogs_.get(), &DialogRegistry::dialogClosed, this, &KVGui::refreshModified);
 }
 
 KVGui::~KVGui() = default;
@@ -75,13 +83,15 @@ void KVGui::buildMenus() {
             [this] { file_save(session_); });
     connect(addItem(files, "MnuFiles_2", "Save &as...", true), &QAction::triggered, this,
             [this] { file_save_as(session_); });
+    recentMenu_ = files->addMenu("Recent &Files");
+    recentMenu_->setObjectName("MenuRecent");
+    recentMenu_->setToolTipsVisible(true);
+    connect(files, &QMenu::aboutToShow, this, &KVGui::fillRecentMenu);
     QAction* separator = files->addSeparator();
     separator->setObjectName("MnuFiles_3");
     items_["MnuFiles_3"] = separator;
-    connect(addItem(files, "MnuExit", "E&xit", true), &QAction::triggered, this, [this] {
-        if (!keepOpenForRun())
-            Fini();
-    });
+    connect(addItem(files, "MnuExit", "E&xit", true), &QAction::triggered, this,
+            &KVGui::exitRequested);
 
     // The dialogs of the Scenario and Advanced options menus bind themselves with
     // bindMenuItem; until then their items are unavailable.
@@ -203,6 +213,8 @@ StartupOutcome KVGui::load(bool anotherInstanceRunning) {
     hooks.centreWindow = [this] { center_form(*this); };
     hooks.showWindow = [this] { show(); };
     const StartupOutcome outcome = run_startup(session_, anotherInstanceRunning, hooks);
+    if (outcome == StartupOutcome::Ready)
+        offer_recovery(session_);
     // A failure inside the sequence leaves the window usable, so the user can end the run.
     if (outcome == StartupOutcome::MainError && !isVisible())
         show();
@@ -231,12 +243,25 @@ void KVGui::Fini() {
     emit finished();
 }
 
+void KVGui::exitRequested() {
+    // A run is stopped first (when the user agrees), then unsaved changes are settled.
+    if (!ended_ && !keepOpenForRun() && settle_unsaved_changes(session_))
+        Fini();
+}
+
 void KVGui::Update_DefaultOption_File() {
     update_default_option_file(session_);
 }
 
 void KVGui::applyCaption(const std::string& caption) {
-    setWindowTitle(QString::fromStdString(caption));
+    setWindowTitle(literal_title(caption) + "[*]");
+    refreshModified();
+    // Reads and saves set the caption; they are also what the recent files list.
+    fillRecentMenu();
+}
+
+void KVGui::refreshModified() {
+    setWindowModified(session_.scenarioModified());
 }
 
 void KVGui::applyStatus(const StatusDisplay& status) {
@@ -259,6 +284,7 @@ void KVGui::applyStatus(const StatusDisplay& status) {
     viewMsg_->setVisible(status.viewMessageVisible);
     widenForStatus();
     verLbl_->repaint();
+    refreshModified();
 }
 
 // A longer status line widens the window about its centre as far as the screen allows and no
@@ -296,6 +322,32 @@ void KVGui::setRunning(bool running) {
     for (const char* name : {"MnuRun", "MnuFiles_0", "MnuFiles_1", "MnuFiles_2"})
         items_[name]->setEnabled(!running);
     mnuStop_->setEnabled(running);
+    recentMenu_->menuAction()->setEnabled(!running && !session_.recentFiles.paths().empty());
+}
+
+void KVGui::fillRecentMenu() {
+    // One of these items may be the one being handled (opening a recent file refills the
+    // list): they go once control is back in the event loop, and lose their names now.
+    for (QAction* old : recentMenu_->actions()) {
+        recentMenu_->removeAction(old);
+        old->setObjectName({});
+        old->deleteLater();
+    }
+    const auto& paths = session_.recentFiles.paths();
+    const QFontMetrics metrics(recentMenu_->font());
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        const QString path = QString::fromStdString(paths[i]);
+        // A long path keeps its beginning and its file name; the tip shows all of it.
+        const QString shown =
+            metrics.elidedText(path, Qt::ElideMiddle, 60 * metrics.averageCharWidth());
+        QAction* item = recentMenu_->addAction(
+            QString("&%1 %2").arg(i + 1).arg(QString(shown).replace("&", "&&")));
+        item->setObjectName(QString("MnuRecent_%1").arg(i));
+        item->setToolTip(path);
+        connect(item, &QAction::triggered, this,
+                [this, p = paths[i]] { file_open_recent(session_, p); });
+    }
+    recentMenu_->menuAction()->setEnabled(!paths.empty() && !session_.modelRunning);
 }
 
 void KVGui::runModel() {
@@ -384,7 +436,7 @@ void KVGui::showRunHistory() {
 }
 
 void KVGui::closeEvent(QCloseEvent* event) {
-    if (keepOpenForRun()) {
+    if (!ended_ && (keepOpenForRun() || !settle_unsaved_changes(session_))) {
         event->ignore();
         return;
     }

@@ -43,6 +43,8 @@ public:
     // Ends the run: the log's last lines, every window closed, `ended` emitted. Asks nothing.
     // During a model run it stops the model first and ends once the run has.
     void Fini();
+    // E&xit and the close button: asks about unsaved changes first, then `Fini`.
+    void exitRequested();
     bool ended() const { return ended_; }
 
     // Saves the scenario over the current options file (for the dialogs and the model run).
@@ -51,6 +53,8 @@ public:
     // Called through the UserInterface port.
     void applyCaption(const std::string& caption);
     void applyStatus(const StatusDisplay& status);
+    // Marks the caption when the scenario differs from its file.
+    void refreshModified();
 
     // Binds a Scenario or Advanced options item to the dialog it opens and makes it available.
     // Answers false when there is no such item.
@@ -84,6 +88,7 @@ private:
     bool keepOpenForRun();
     void fillDiagLists();
     void widenForStatus();
+    void fillRecentMenu();
 
     Session& session_;
     const EditorEnvironment& editors_;
@@ -99,6 +104,7 @@ private:
     QPushButton* cmdDiag_ = nullptr;
     QAction* mnuRun_ = nullptr;
     QAction* mnuStop_ = nullptr;
+    QMenu* recentMenu_ = nullptr;
     std::map<QString, QAction*> items_;
     std::map<QString, std::function<void()>> handlers_;
     std::unique_ptr<DialogRegistry> dialogs_;

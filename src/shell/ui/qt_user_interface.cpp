@@ -77,6 +77,22 @@ bool QtUserInterface::askYesNo(const std::string& text, const std::string& title
     return box.exec() == QMessageBox::Yes;
 }
 
+Answer QtUserInterface::askYesNoCancel(const std::string& text, const std::string& title) {
+    QMessageBox box(QMessageBox::Question, qs(title), qs(text),
+                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, parentWidget());
+    box.setTextFormat(Qt::PlainText);
+    box.setDefaultButton(QMessageBox::Yes);
+    box.setEscapeButton(QMessageBox::Cancel);
+    switch (box.exec()) {
+    case QMessageBox::Yes:
+        return Answer::Yes;
+    case QMessageBox::No:
+        return Answer::No;
+    default:
+        return Answer::Cancel;
+    }
+}
+
 QStringList QtUserInterface::nameFilters(const std::string& filter, const PathRules& rules) {
     QStringList out;
     for (const auto& entry : dialog_filters(filter, rules)) {

@@ -31,6 +31,7 @@ public:
 
     void showMessage(const std::string& text, const std::string& title, MessageIcon icon) override;
     bool askYesNo(const std::string& text, const std::string& title) override;
+    Answer askYesNoCancel(const std::string& text, const std::string& title) override;
     std::optional<FileChoice> chooseOpenFile(const FileDialogRequest& request) override;
     std::optional<FileChoice> chooseSaveFile(const FileDialogRequest& request) override;
     void setBusy(bool busy) override;

@@ -35,6 +35,7 @@ void ScenarioDialog::closeEvent(QCloseEvent* event) {
     if (!discarding_)
         unload();
     event->accept();
+    emit closed();
 }
 
 } // namespace kv

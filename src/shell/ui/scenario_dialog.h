@@ -28,6 +28,10 @@ public:
     void accept() override { close(); }
     void reject() override { close(); }
 
+signals:
+    // The window has closed and its closing step, if any, has run.
+    void closed();
+
 protected:
     // The logic's closing step, run on every close but closeWithoutStoring().
     virtual void unload() {}

@@ -86,6 +86,7 @@ private slots:
         QCOMPARE(e.session->scenario.altitudestr, std::string("LOW"));
         QVERIFY(e.session->scenario.changed_options);
         QVERIFY(e.status().startsWith("Simulation Run Title       : Edited run\n"));
+        QVERIFY(e.window->isWindowModified());
     }
 
     void escapeAndAnotherFileLeaveTheScenarioAlone() {
@@ -96,6 +97,7 @@ private slots:
         QTRY_VERIFY(e.window->dialogs().openDialog("MnuScen_0") == nullptr);
         QCOMPARE(e.session->scenario.title1str, std::string("TEST RUN"));
         QVERIFY(!e.session->scenario.changed_options);
+        QVERIFY(!e.window->isWindowModified());
 
         // File > Open closes the dialog without storing its values into the new file.
         d = e.open("MnuScen_0");

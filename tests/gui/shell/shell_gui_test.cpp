@@ -128,6 +128,12 @@ struct Installation {
     std::unique_ptr<KVGui> window;
 };
 
+// The caption as the window system shows it: the "[*]" placeholder resolved.
+QString shown_title(QWidget* window) {
+    return window->windowHandle() != nullptr ? window->windowHandle()->title()
+                                             : window->windowTitle();
+}
+
 } // namespace
 
 class ShellGuiTest : public QObject {
@@ -143,7 +149,7 @@ private slots:
         in.ui.answerFile("/usr/bin/true");
         QCOMPARE(in.window->load(false), StartupOutcome::Ready);
         QVERIFY(in.window->isVisible());
-        QCOMPARE(in.window->windowTitle(), QString("US XQB KELVARO MODEL (test1.opt)"));
+        QCOMPARE(shown_title(in.window.get()), QString("US XQB KELVARO MODEL (test1.opt)"));
         QVERIFY(in.status().startsWith("Simulation Run Title       : TEST RUN\n"
                                        "Current Message File     : test1.msg\n"
                                        "Current Output Data File : test1.out"));
@@ -252,7 +258,7 @@ private slots:
         fs::create_directories(in.tmp.str() + "/runs/outputs");
         in.ui.answerFile(in.tmp.str() + "/runs/RUN2");
         in.find<QAction>("MnuFiles_2")->trigger();
-        QCOMPARE(in.window->windowTitle(), QString("US XQB KELVARO MODEL (run2.opt)"));
+        QCOMPARE(shown_title(in.window.get()), QString("US XQB KELVARO MODEL (run2.opt)"));
         QVERIFY(in.status().contains("Current Message File     : run2.msg") == false);
         QVERIFY(in.status().contains(QString::fromStdString(
             "Current Message File     : " + in.tmp.str() + "/runs/outputs/run2.msg")));
@@ -262,7 +268,7 @@ private slots:
         in.find<QAction>("MnuFiles_0")->trigger();
         QCOMPARE(in.ui.messageTexts().back(),
                  std::string("Error: Cannot save file: Cancel was selected."));
-        QCOMPARE(in.window->windowTitle(), QString("US XQB KELVARO MODEL (run2.opt)"));
+        QCOMPARE(shown_title(in.window.get()), QString("US XQB KELVARO MODEL (run2.opt)"));
     }
 
     void modelRunWithTheStandInShowsItsFiles() {
@@ -534,6 +540,62 @@ private slots:
         QCOMPARE(ended.count(), 1);
     }
 
+    void exitWithEditsAsksAndCancelKeepsTheWindow() {
+        Installation in;
+        in.start();
+        QVERIFY(!in.window->isWindowModified());
+        in.session->scenario.title1str = "EDITED"; // as the Options dialog stores it
+        in.session->scenario.changed_options = true;
+        in.window->refreshModified();
+        QVERIFY(in.window->isWindowModified());
+        QCOMPARE(shown_title(in.window.get()), QString("US XQB KELVARO MODEL (test1.opt)*"));
+
+        QSignalSpy ended(in.window.get(), &KVGui::finished);
+        in.ui.answerYesNoCancel(Answer::Cancel);
+        in.find<QAction>("MnuExit")->trigger();
+        in.ui.answerYesNoCancel(Answer::Cancel);
+        in.window->close();
+        QCOMPARE(ended.count(), 0);
+        QVERIFY(in.window->isVisible());
+        QCOMPARE(in.ui.questions, std::vector<std::string>(2, "Save changes to test1.opt?"));
+
+        // Yes saves in place, then the program ends.
+        in.ui.answerYesNoCancel(Answer::Yes);
+        in.window->close();
+        QCOMPARE(ended.count(), 1);
+        QVERIFY(read_file(in.model + "/test1.opt").find("Title 1            : EDITED") !=
+                std::string::npos);
+        QVERIFY(in.log().ends_with("Ending run\r\n****************************\r\n"));
+    }
+
+    void recentFilesMenuListsWhatWasOpened() {
+        Installation in;
+        in.session->recentFiles.keepIn(in.bin + "/kv-gui-recent.txt");
+        in.session->recentFiles.add(in.tmp.str() + "/gone & lost.opt");
+        in.start();
+        emit in.find<QMenu>("MenuFiles")->aboutToShow();
+        auto* recent = in.find<QMenu>("MenuRecent");
+        QCOMPARE(recent->title(), QString("Recent &Files"));
+        QVERIFY(recent->menuAction()->isEnabled());
+        QCOMPARE(in.find<QAction>("MnuRecent_0")->text(),
+                 QString::fromStdString("&1 " + in.model + "/test1.opt"));
+        QCOMPARE(in.find<QAction>("MnuRecent_1")->text(),
+                 QString::fromStdString("&2 " + in.tmp.str() + "/gone && lost.opt"));
+        in.find<QAction>("MnuRecent_1")->trigger();
+        QCOMPARE(in.ui.messageTexts().back(),
+                 "Options file not found: " + in.tmp.str() + "/gone & lost.opt");
+        emit in.find<QMenu>("MenuFiles")->aboutToShow();
+        QVERIFY(in.window->findChild<QAction*>("MnuRecent_1") == nullptr);
+
+        // Opening one refills the list it was chosen from.
+        in.ui.answerFile(in.model + "/copy.opt");
+        in.find<QAction>("MnuFiles_2")->trigger();
+        in.find<QAction>("MnuRecent_1")->trigger();
+        QCOMPARE(shown_title(in.window.get()), QString("US XQB KELVARO MODEL (test1.opt)"));
+        QCOMPARE(in.find<QAction>("MnuRecent_0")->text(),
+                 QString::fromStdString("&1 " + in.model + "/test1.opt"));
+    }
+
     void reportsStartTheRecordedProgram() {
         Installation in;
         in.start();
@@ -583,6 +645,10 @@ private slots:
         QCOMPARE(seenIcon, QMessageBox::Warning);
         QVERIFY(!ui.askYesNo("Continue?", "US XQB KELVARO MODEL"));
         QCOMPARE(answerNo, 1);
+        QCOMPARE(ui.askYesNoCancel("Save changes to test1.opt?", "US XQB KELVARO MODEL"),
+                 Answer::No);
+        QCOMPARE(seenText, QString("Save changes to test1.opt?"));
+        QCOMPARE(answerNo, 2);
         poll.stop();
 
         QCOMPARE(QtUserInterface::nameFilters("model (*.exe)|*.exe", PathRules::posix()),

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace kv {
+
+// The component id under which the program is installed (desktop entry, icon, metainfo).
+inline constexpr std::string_view kAppId = "io.github.kelvaro.ModelInterface";
+
+// Where the program keeps its own files: kv-gui.ini in `configDir`; the log, the instance
+// lock, the recent files, the run history and recovery files in `stateDir`.
+struct FileLocations {
+    std::filesystem::path configDir;
+    std::filesystem::path stateDir;
+};
+
+// Looks up an environment variable; nullopt when it is not set.
+using EnvironmentLookup = std::function<std::optional<std::string>(const std::string& name)>;
+// The variables of this process (HOME falls back on the user database).
+std::optional<std::string> process_environment(const std::string& name);
+
+// A program that runs where it was built or from a copy of its own keeps everything beside
+// itself: its directory is writable and no installation put it there. An installed program
+// (its directory read-only, or the installation's metainfo beside it in ../share) keeps its
+// files in the user's directories.
+bool keeps_files_beside_program(const std::filesystem::path& programDir);
+
+// Beside the program when `besideProgram`; otherwise $XDG_CONFIG_HOME/kelvaro (default
+// ~/.config/kelvaro) and $XDG_STATE_HOME/kelvaro (default ~/.local/state/kelvaro). A variable
+// that is empty or not an absolute path is ignored, as the XDG rules say.
+FileLocations file_locations(const std::filesystem::path& programDir, bool besideProgram,
+                             const EnvironmentLookup& env);
+
+// The directory of the running program's file.
+std::filesystem::path program_directory();
+
+// The rule for this process.
+FileLocations file_locations(const std::filesystem::path& programDir);
+
+} // namespace kv

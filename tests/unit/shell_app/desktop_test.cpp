@@ -1,0 +1,266 @@
+// Unsaved changes, the recovery file, the recent files and where the program keeps its files.
+#include "editors/options_dialog.h"
+#include "shell/file_commands.h"
+#include "shell/file_locations.h"
+#include "shell/info_texts.h"
+#include "shell/recent_files.h"
+#include "shell/recovery.h"
+#include "shell_fixture.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <map>
+#include <unistd.h>
+
+namespace kv::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+class UnsavedChangesTest : public ShellTest {
+protected:
+    void SetUp() override { load(); }
+    std::string current() const { return read_file(model + "/test1.opt"); }
+};
+
+TEST_F(UnsavedChangesTest, ValuesDecideNotEditFlags) {
+    EXPECT_FALSE(session->scenarioModified());
+
+    // Changed and changed back is not modified, whatever the flags say.
+    sc().title1str = "ANOTHER";
+    sc().changed_options = true;
+    EXPECT_TRUE(session->scenarioModified());
+    sc().title1str = "TEST RUN";
+    EXPECT_FALSE(session->scenarioModified());
+
+    // A dialog opened and closed with OK sets flags and changes nothing.
+    sc().changed_options = false;
+    OptionsDialog dialog(*session);
+    dialog.load();
+    ASSERT_TRUE(dialog.recheck());
+    dialog.unload();
+    EXPECT_TRUE(sc().changed_options);
+    EXPECT_FALSE(session->scenarioModified());
+
+    // Values the file does not carry do not count.
+    sc().humidstr = "50";
+    sc().regions_saved.clear();
+    EXPECT_FALSE(session->scenarioModified());
+    sc().periodindex = 1;
+    EXPECT_TRUE(session->scenarioModified());
+}
+
+TEST_F(UnsavedChangesTest, SaveAndSaveAsMakeTheFileMatch) {
+    sc().title1str = "SAVED";
+    sc().changed_options = true;
+    ASSERT_EQ(file_save(*session), CommandOutcome::Done);
+    EXPECT_FALSE(session->scenarioModified());
+
+    sc().title2str = "SAVED AS";
+    ui.answerFile(dir.str() + "/run2.opt");
+    ASSERT_EQ(file_save_as(*session), CommandOutcome::Done);
+    EXPECT_EQ(sc().optfile, "run2.opt");
+    EXPECT_FALSE(session->scenarioModified());
+    // Its snapshot is that of the new file: reading it back changes nothing.
+    const auto saved = session->savedValues();
+    ASSERT_EQ(read_options(*session), ReadOutcome::Loaded);
+    EXPECT_EQ(session->savedValues(), saved);
+}
+
+TEST_F(UnsavedChangesTest, TheQuestionBeforeTheScenarioIsLeft) {
+    // Not modified: nothing is asked.
+    EXPECT_TRUE(settle_unsaved_changes(*session));
+    EXPECT_TRUE(ui.questions.empty());
+
+    sc().title1str = "EDITED";
+    sc().changed_options = true;
+    const std::string before = current();
+    struct Case {
+        Answer answer;
+        bool goesOn;
+        bool saved;
+    };
+    for (const Case c : {Case{Answer::Cancel, false, false}, Case{Answer::No, true, false},
+                         Case{Answer::Yes, true, true}}) {
+        ui.answerYesNoCancel(c.answer);
+        EXPECT_EQ(settle_unsaved_changes(*session), c.goesOn);
+        EXPECT_EQ(current() != before, c.saved);
+        EXPECT_EQ(session->scenarioModified(), !c.saved);
+    }
+    EXPECT_EQ(ui.questions, std::vector<std::string>(3, "Save changes to test1.opt?"));
+
+    // A save that fails keeps the program where it is and the edits in memory.
+    sc().title1str = "EDITED AGAIN";
+    fs::remove(model + "/test1.opt");
+    ui.answerYesNoCancel(Answer::Yes);
+    EXPECT_FALSE(settle_unsaved_changes(*session));
+    EXPECT_EQ(ui.messageTexts().back(), "file error 53\nNo such file or directory");
+    EXPECT_TRUE(session->scenarioModified());
+    EXPECT_EQ(sc().title1str, "EDITED AGAIN");
+}
+
+TEST_F(UnsavedChangesTest, OpenAsksFirstAndCancelOpensNothing) {
+    sc().title1str = "EDITED";
+    ui.answerYesNoCancel(Answer::Cancel);
+    EXPECT_EQ(file_open(*session), CommandOutcome::Kept);
+    EXPECT_TRUE(ui.dialogs.empty());
+    EXPECT_EQ(sc().title1str, "EDITED");
+}
+
+TEST_F(UnsavedChangesTest, TheRecoveryFileComesBackOnTheFileItBelongsTo) {
+    EXPECT_EQ(write_recovery_file(*session), std::nullopt); // nothing to keep
+    sc().title1str = "NEVER SAVED";
+    sc().changed_options = true;
+    const std::string original = current();
+    const auto written = write_recovery_file(*session);
+    ASSERT_TRUE(written);
+    EXPECT_EQ(*written, dir.path() / "test1.opt.recovery");
+    EXPECT_EQ(logLines().back(), "Unsaved changes written to " + written->string());
+    EXPECT_EQ(current(), original);
+    const std::string text = read_file(*written);
+    EXPECT_NE(text.find("Title 1            : NEVER SAVED"), std::string::npos);
+    EXPECT_NE(text.find("/SOURCE CATEGORY/"), std::string::npos);
+    ASSERT_EQ(find_recovery_files(dir.path()).size(), 1u);
+    EXPECT_EQ(find_recovery_files(dir.path())[0].original, model + "/test1.opt");
+
+    // The next start, on another file: No deletes it; Yes opens the file it belongs to with
+    // the recovered values, modified, so that Save puts them there.
+    const fs::path kept = dir.path() / "kept-copy";
+    fs::copy_file(*written, kept);
+    for (const bool yes : {false, true}) {
+        fs::copy_file(kept, *written, fs::copy_options::overwrite_existing);
+        readText(complete_options_file(), "other.opt");
+        ui.questions.clear();
+        ui.answerYesNo(yes);
+        offer_recovery(*session);
+        EXPECT_FALSE(fs::exists(*written));
+        ASSERT_EQ(ui.questions.size(), 1u);
+        EXPECT_EQ(ui.questions[0], "A recovery file from an earlier session was found: " +
+                                       written->string() + "\n\nIt holds changes to " + model +
+                                       "/test1.opt that were not saved when the program was "
+                                       "ended. No deletes it.\n\nOpen it?");
+        EXPECT_EQ(sc().optfile, yes ? "test1.opt" : "other.opt");
+        EXPECT_EQ(sc().title1str, yes ? "NEVER SAVED" : "TEST RUN");
+        EXPECT_EQ(session->scenarioModified(), yes);
+    }
+    ASSERT_EQ(file_save(*session), CommandOutcome::Done);
+    EXPECT_NE(current().find("Title 1            : NEVER SAVED"), std::string::npos);
+    EXPECT_TRUE(find_recovery_files(dir.path()).empty());
+}
+
+TEST_F(UnsavedChangesTest, ARecoveryWhoseFileIsGoneBecomesAFileOfItsOwn) {
+    sc().title1str = "ORPHAN";
+    const auto written = write_recovery_file(*session);
+    ASSERT_TRUE(written);
+    fs::remove(model + "/test1.opt");
+    ui.answerYesNo(true);
+    offer_recovery(*session);
+    EXPECT_FALSE(fs::exists(*written));
+    EXPECT_EQ(sc().optdir, dir.str());
+    EXPECT_EQ(sc().optfile, "test1.opt");
+    EXPECT_EQ(sc().title1str, "ORPHAN");
+    // The note naming the recovered file goes with the next save.
+    ASSERT_EQ(file_save(*session), CommandOutcome::Done);
+    EXPECT_EQ(read_file(dir.path() / "test1.opt").find(" for unsaved changes to "),
+              std::string::npos);
+}
+
+TEST_F(UnsavedChangesTest, RecentFilesNewestFirstEightAtMost) {
+    const fs::path list = dir.path() / "state" / RecentFiles::kFileName;
+    session->recentFiles.keepIn(list);
+    for (int i = 1; i <= 9; ++i)
+        session->recentFiles.add("/runs/r" + std::to_string(i) + ".opt");
+    session->recentFiles.add("/runs/r5.opt"); // listed already: moves to the top
+    const std::vector<std::string> expected = {"/runs/r5.opt", "/runs/r9.opt", "/runs/r8.opt",
+                                               "/runs/r7.opt", "/runs/r6.opt", "/runs/r4.opt",
+                                               "/runs/r3.opt", "/runs/r2.opt"};
+    EXPECT_EQ(session->recentFiles.paths(), expected);
+    RecentFiles again; // the next start
+    again.keepIn(list);
+    EXPECT_EQ(again.paths(), expected);
+
+    // Reads and saves put the current file on top.
+    ASSERT_EQ(read_options(*session), ReadOutcome::Loaded);
+    EXPECT_EQ(session->recentFiles.paths().front(), model + "/test1.opt");
+
+    // A file that is gone leaves the list with a message; nothing else happens.
+    ui.messages.clear();
+    EXPECT_EQ(file_open_recent(*session, "/runs/r9.opt"), CommandOutcome::Failed);
+    EXPECT_EQ(ui.messages, (std::vector<ScriptedUserInterface::Message>{
+                               {"Options file not found: /runs/r9.opt", "US XQB KELVARO MODEL",
+                                MessageIcon::Exclamation}}));
+    EXPECT_EQ(session->recentFiles.paths().size(), 7u);
+    EXPECT_EQ(sc().optfile, "test1.opt");
+
+    // An existing one is opened after the unsaved-changes question.
+    writeFile("runs/other.opt", complete_options_file());
+    sc().title1str = "EDITED";
+    ui.answerYesNoCancel(Answer::No);
+    EXPECT_EQ(file_open_recent(*session, dir.str() + "/runs/other.opt"), CommandOutcome::Done);
+    EXPECT_EQ(ui.questions.back(), "Save changes to test1.opt?");
+    EXPECT_EQ(sc().optfile, "other.opt");
+    EXPECT_EQ(sc().optdir, dir.str() + "/runs");
+    EXPECT_EQ(session->recentFiles.paths().front(), dir.str() + "/runs/other.opt");
+}
+
+TEST(FileLocations, BesideTheProgramOrInTheUsersDirectories) {
+    struct Case {
+        bool beside;
+        std::map<std::string, std::string> env;
+        std::string config, state;
+    };
+    const Case cases[] = {
+        {true, {{"XDG_CONFIG_HOME", "/xdg/c"}}, "/opt/kv/bin", "/opt/kv/bin"},
+        {false,
+         {{"HOME", "/home/ann"}},
+         "/home/ann/.config/kelvaro",
+         "/home/ann/.local/state/kelvaro"},
+        {false,
+         {{"HOME", "/home/ann"}, {"XDG_CONFIG_HOME", "/xdg/c"}, {"XDG_STATE_HOME", "/xdg/s"}},
+         "/xdg/c/kelvaro",
+         "/xdg/s/kelvaro"},
+        // Empty or relative values are ignored.
+        {false,
+         {{"HOME", "/home/ann"}, {"XDG_CONFIG_HOME", ""}, {"XDG_STATE_HOME", "rel/state"}},
+         "/home/ann/.config/kelvaro",
+         "/home/ann/.local/state/kelvaro"},
+    };
+    for (const Case& c : cases) {
+        const auto env = [&c](const std::string& name) -> std::optional<std::string> {
+            const auto it = c.env.find(name);
+            return it == c.env.end() ? std::nullopt : std::optional(it->second);
+        };
+        const FileLocations places = file_locations("/opt/kv/bin", c.beside, env);
+        EXPECT_EQ(places.configDir, fs::path(c.config));
+        EXPECT_EQ(places.stateDir, fs::path(c.state));
+    }
+
+    // A writable directory keeps the files, unless an installation put the program there.
+    TempDir prefix;
+    fs::create_directories(prefix.path() / "bin");
+    EXPECT_TRUE(keeps_files_beside_program(prefix.path() / "bin"));
+    prefix.write("share/metainfo/" + std::string(kAppId) + ".metainfo.xml", "<component/>");
+    EXPECT_FALSE(keeps_files_beside_program(prefix.path() / "bin"));
+    if (::geteuid() != 0) { // root may write anywhere
+        TempDir readOnly;
+        fs::permissions(readOnly.path(), fs::perms::owner_read | fs::perms::owner_exec);
+        EXPECT_FALSE(keeps_files_beside_program(readOnly.path()));
+        fs::permissions(readOnly.path(), fs::perms::owner_all);
+    }
+}
+
+TEST(CommandLine, HelpAndVersionAnswerOtherArgumentsDoNot) {
+    const FileLocations places{"/etc/kv", "/var/kv"};
+    EXPECT_EQ(kvgui_command_line_answer({"--version"}, places),
+              std::string("kvgui (Kelvaro Model Interface) ") + KV_VERSION + "\n");
+    const auto help = kvgui_command_line_answer({"somefile", "-h"}, places);
+    ASSERT_TRUE(help);
+    EXPECT_TRUE(help->starts_with("Usage: kvgui [--help] [--version]\n"));
+    EXPECT_NE(help->find("  /etc/kv/kv-gui.ini\n  /var/kv/region.txt (the log)\n"),
+              std::string::npos);
+    EXPECT_EQ(kvgui_command_line_answer({"--first", "second"}, places), std::nullopt);
+    EXPECT_EQ(kvgui_command_line_answer({}, places), std::nullopt);
+}
+
+} // namespace
+} // namespace kv::test
