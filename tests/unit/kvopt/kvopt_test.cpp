@@ -245,5 +245,50 @@ TEST_F(KvoptTest, ExitStatusesAndMessages) {
     EXPECT_EQ(run_program({kKvopt, "show"}).exitCode, 2);
 }
 
+// Values of the Options and Period dialogs pass those dialogs' OK checks, Options first,
+// and only when one of the dialog's values is set.
+TEST_F(KvoptTest, SetValuesGoThroughTheDialogsChecks) {
+    const std::string out = dir.str() + "/checked.opt";
+    std::string text = read_file(demo);
+    text.replace(text.find("Year of tech sel   : 2026"), 25, "Year of tech sel   : 1900");
+    const std::string oldTech = dir.write("old-tech.opt", text);
+    struct Case {
+        std::string in;
+        std::vector<std::string> args;
+        int exitCode;
+        std::string err;
+    };
+    const Case cases[] = {
+        {demo,
+         {"--set", "yearstr=1969"},
+         1,
+         "Episode year 1969 is outside allowed range 1970-2050.\n"},
+        {demo,
+         {"--set", "techyearstr=abc", "--set", "stage2str=150"},
+         1,
+         "Invalid 0 to 100\nTech year must be numeric and in the range 1970-2050.\n"},
+        {demo,
+         {"--set", "avgtempstr=100", "--set", "maxtempstr=80", "--set", "mintempstr=90"},
+         1,
+         "Maximum temperature must be at least the minimum temperature\n"
+         "Average must be between Minimum and Maximum\n"},
+        {demo, {"--set", "techyearstr=abc", "--no-check"}, 0, ""},
+        {oldTech,
+         {"--set", "weekindex=1"},
+         1,
+         "Tech year 1900 is outside allowed range 1970-2050.\n"},
+        {oldTech, {"--set", "title1str=Options only", "--set", "regionlevel=2"}, 0, ""},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = {"save", c.in, out};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        fs::remove(out);
+        const ProgramResult r = kvopt(args);
+        EXPECT_EQ(r.exitCode, c.exitCode) << c.args[1];
+        EXPECT_EQ(r.err, c.err) << c.args[1];
+        EXPECT_EQ(fs::exists(out), c.exitCode == 0) << c.args[1];
+    }
+}
+
 } // namespace
 } // namespace kv::test
