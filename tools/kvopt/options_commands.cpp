@@ -1,6 +1,7 @@
 #include "cli_session.h"
 #include "commands.h"
 #include "dialog_checks.h"
+#include "factor_files_option.h"
 #include "optionsfile/reader.h"
 #include "optionsfile/scenario_values.h"
 #include "optionsfile/writer.h"
@@ -22,6 +23,7 @@ struct OptionsArgs {
     std::vector<std::string> sets;
     std::vector<std::string> sources;
     std::string region; // --region
+    FactorFilesArgs factorFiles;
     bool noCheck = false;
 };
 
@@ -77,6 +79,11 @@ void run_save(const Globals& globals, const OptionsArgs& args, int& exitCode) {
             return;
         }
     }
+    const auto factorFiles = parse_factor_files(args.factorFiles);
+    if (!factorFiles) {
+        exitCode = kUsage;
+        return;
+    }
     if (!read_current(cli, args.file)) {
         exitCode = kRefused;
         return;
@@ -95,6 +102,10 @@ void run_save(const Globals& globals, const OptionsArgs& args, int& exitCode) {
         return;
     }
     if (!apply_sources_actions(*cli.session, *sources)) {
+        exitCode = kRefused;
+        return;
+    }
+    if (!apply_factor_files(*cli.session, *factorFiles, !args.noCheck)) {
         exitCode = kRefused;
         return;
     }
@@ -128,6 +139,7 @@ void register_options_commands(CLI::App& app, Globals& globals) {
     save->add_option("--set", args->sets, "NAME=VALUE; NAME is one of: " + names);
     add_region_option(*save, args->region);
     add_sources_option(*save, args->sources);
+    add_factor_files_options(*save, args->factorFiles);
     save->add_flag("--no-check", args->noCheck,
                    "Store the values set without the checks of the Options and Period dialogs");
     save->callback([&globals, args] { run_save(globals, *args, globals.exitCode); });
