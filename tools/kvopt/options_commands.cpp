@@ -6,6 +6,7 @@
 #include "optionsfile/scenario_values.h"
 #include "optionsfile/writer.h"
 #include "region_option.h"
+#include "runfile_checks.h"
 #include "scenario_json.h"
 #include "sources_option.h"
 
@@ -24,7 +25,7 @@ struct OptionsArgs {
     std::vector<std::string> sources;
     std::string region; // --region
     FactorFilesArgs factorFiles;
-    bool noCheck = false;
+    bool noCheck = false; // --no-check: the dialogs' checks are skipped
 };
 
 // Reads the file as the interface would; true when it was usable.
@@ -84,11 +85,16 @@ void run_save(const Globals& globals, const OptionsArgs& args, int& exitCode) {
         exitCode = kUsage;
         return;
     }
+    std::vector<std::string> sets = args.sets;
+    if (!apply_run_file_checks(*cli.session, sets, !args.noCheck)) {
+        exitCode = kRefused;
+        return;
+    }
     if (!read_current(cli, args.file)) {
         exitCode = kRefused;
         return;
     }
-    for (const std::string& assignment : args.sets) {
+    for (const std::string& assignment : sets) {
         const auto eq = assignment.find('=');
         kv::set_scenario_value(sc, assignment.substr(0, eq), assignment.substr(eq + 1));
     }
@@ -141,7 +147,7 @@ void register_options_commands(CLI::App& app, Globals& globals) {
     add_sources_option(*save, args->sources);
     add_factor_files_options(*save, args->factorFiles);
     save->add_flag("--no-check", args->noCheck,
-                   "Store the values set without the checks of the Options and Period dialogs");
+                   "Store the values set without the checks of the dialogs that edit them");
     save->callback([&globals, args] { run_save(globals, *args, globals.exitCode); });
 }
 

@@ -36,7 +36,7 @@ FactorFilesForm::FactorFilesForm(FactorFilesDialog& logic, QWidget* owner)
     auto* grid = new QGridLayout;
     grid->setColumnStretch(1, 1);
     // Wide enough for a typical data path; a longer one scrolls and shows whole as a tip.
-    const int pathWidth = fontMetrics().horizontalAdvance(QLatin1Char('x')) * 64;
+    const int pathWidth = fontMetrics().horizontalAdvance(QLatin1Char('x')) * 80;
     for (std::size_t row = 0; row < kFactorRowCount; ++row) {
         const FactorRow& info = factor_rows()[row];
         const int k = static_cast<int>(row);

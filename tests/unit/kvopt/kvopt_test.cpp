@@ -81,9 +81,9 @@ TEST_F(KvoptTest, SaveRoundTripsUnderOneNewHeader) {
 
 TEST_F(KvoptTest, SetValuesRegenerateTheirPacket) {
     const std::string out = dir.str() + "/set.opt";
-    const ProgramResult r = kvopt({"save", demo, out, "--set", "title1str=Scripted run", "--set",
-                                   "periodindex=1", "--set", "monthindex=6", "--set",
-                                   "stage2str=0.5", "--set", "runfiles.1=/x/act.dat"});
+    const ProgramResult r = kvopt(
+        {"save", demo, out, "--set", "title1str=Scripted run", "--set", "periodindex=1", "--set",
+         "monthindex=6", "--set", "stage2str=0.5", "--set", "runfiles.1=/x/act.dat", "--no-check"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const std::string written = read_file(out);
     EXPECT_NE(written.find("Title 1            : Scripted run\r\n"), std::string::npos);
@@ -198,6 +198,47 @@ TEST_F(KvoptTest, SourcesChooseTheSourceCategoriesAsTheDialogDoes) {
              at = written.find("\n", at) + 1)
             codes += written.substr(at + 20, 10) + " ";
         EXPECT_EQ(codes, c.codes) << name;
+    }
+}
+
+// The run files of the single-file dialogs pass the check of the dialog's OK: relative names
+// are taken from the directory holding kvopt, an empty Activity file becomes the default.
+TEST_F(KvoptTest, SetRunFilesChecksAsTheDialogsDo) {
+    const std::string activity = KV_DEMO_DIR "/data/ACTIVITY/activity.dat";
+    const std::string fromKvopt =
+        fs::relative(activity, fs::path(kKvopt).parent_path()).generic_string();
+    const std::string out = dir.str() + "/set.opt";
+    const struct {
+        std::vector<std::string> sets;
+        int exitCode;
+        std::string err, line;
+    } cases[] = {
+        {{"runfiles.14=daily.dat"}, 1, "daily.dat does not exist\n", ""},
+        {{"runfiles.2=" + activity, "runfiles.3=evp.dat", "runfiles.4=s.dat"},
+         1,
+         "evp.dat does not exist\n",
+         ""},
+        {{"runfiles.1="}, 0, "", "ACTIVITY           : data/activity/ACTIVITY.DAT\r\n"},
+        {{"runfiles.10=" + fromKvopt}, 0, "", "US COUNTIES FIPS   : " + fromKvopt + "\r\n"},
+        {{"runfiles.8=run.eps"}, 0, "", "EPS2 AMS           : run.eps\r\n"},
+        {{"runfiles.14=daily.dat", "--no-check"}, 0, "", "DAILY TEMPS/RVP    : daily.dat\r\n"},
+    };
+    for (const auto& c : cases) {
+        fs::remove(out);
+        std::vector<std::string> argv = {kKvopt, "--model-dir", kModel, "save", demo, out};
+        for (const std::string& set : c.sets) {
+            if (!set.starts_with("--"))
+                argv.push_back("--set");
+            argv.push_back(set);
+        }
+        // Started elsewhere than kvopt's folder: the relative name is still found.
+        const ProgramResult r = run_program(argv, dir.str());
+        EXPECT_EQ(r.exitCode, c.exitCode) << c.sets[0] << r.err;
+        EXPECT_EQ(r.err, c.err) << c.sets[0];
+        EXPECT_EQ(fs::exists(out), c.exitCode == 0) << c.sets[0];
+        if (!c.line.empty()) {
+            EXPECT_NE(read_file(out).find(c.line), std::string::npos) << c.sets[0];
+        }
     }
 }
 
