@@ -1,8 +1,8 @@
 #include "advanced/factor_files_dialog.h"
 
+#include "advanced/file_choice.h"
 #include "advanced/file_search.h"
 #include "shell/current_dir.h"
-#include "shell/dialog_helpers.h"
 #include "shell/session.h"
 #include "shell/text.h"
 
@@ -115,24 +115,12 @@ FileDialogRequest FactorFilesDialog::request(std::size_t row) const {
     request.title = "Select a " + without_access_key(factor_rows().at(row).menuCaption) + " file";
     request.filter = std::string(member_.filter);
     request.filterIndex = 1;
-    std::string dir = session_.join(session_.settings.datadir, member_.folder);
-    // A data tree copied from Windows may spell its folders in another case.
-    if (const std::string found = resolve_existing_path(dir); !found.empty())
-        dir = found;
-    request.initialDir = dir;
+    request.initialDir = folder_on_disk(session_.join(session_.settings.datadir, member_.folder));
     return request;
 }
 
 void FactorFilesDialog::choose(std::size_t row) {
-    FileDialogRequest req = request(row);
-    std::optional<FileChoice> choice;
-    for (;;) {
-        choice = session_.ui.chooseOpenFile(req);
-        if (!choice || check_83_name(choice->path, session_.ui))
-            break;
-        // The Open dialog comes back at the refused choice.
-        req.initialFile = choice->path;
-    }
+    const std::optional<FileChoice> choice = choose_83_file(session_.ui, request(row));
     // Relative names are taken from the program's directory, which the Open dialog may have
     // left; a cancelled choice ends here too.
     make_program_dir_current(session_);
