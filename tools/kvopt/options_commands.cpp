@@ -1,6 +1,7 @@
 #include "cli_session.h"
 #include "commands.h"
 #include "dialog_checks.h"
+#include "factor_files_option.h"
 #include "optionsfile/reader.h"
 #include "optionsfile/scenario_values.h"
 #include "optionsfile/writer.h"
@@ -22,7 +23,8 @@ struct OptionsArgs {
     std::string out;
     std::vector<std::string> sets;
     std::vector<std::string> sources;
-    std::string region;   // --region
+    std::string region; // --region
+    FactorFilesArgs factorFiles;
     bool noCheck = false; // --no-check: the dialogs' checks are skipped
 };
 
@@ -78,6 +80,11 @@ void run_save(const Globals& globals, const OptionsArgs& args, int& exitCode) {
             return;
         }
     }
+    const auto factorFiles = parse_factor_files(args.factorFiles);
+    if (!factorFiles) {
+        exitCode = kUsage;
+        return;
+    }
     std::vector<std::string> sets = args.sets;
     if (!apply_run_file_checks(*cli.session, sets, !args.noCheck)) {
         exitCode = kRefused;
@@ -101,6 +108,10 @@ void run_save(const Globals& globals, const OptionsArgs& args, int& exitCode) {
         return;
     }
     if (!apply_sources_actions(*cli.session, *sources)) {
+        exitCode = kRefused;
+        return;
+    }
+    if (!apply_factor_files(*cli.session, *factorFiles, !args.noCheck)) {
         exitCode = kRefused;
         return;
     }
@@ -134,6 +145,7 @@ void register_options_commands(CLI::App& app, Globals& globals) {
     save->add_option("--set", args->sets, "NAME=VALUE; NAME is one of: " + names);
     add_region_option(*save, args->region);
     add_sources_option(*save, args->sources);
+    add_factor_files_options(*save, args->factorFiles);
     save->add_flag("--no-check", args->noCheck,
                    "Store the values set without the checks of the dialogs that edit them");
     save->callback([&globals, args] { run_save(globals, *args, globals.exitCode); });

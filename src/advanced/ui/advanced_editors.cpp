@@ -1,6 +1,8 @@
 #include "advanced/ui/advanced_editors.h"
 
+#include "advanced/factor_files_dialog.h"
 #include "advanced/single_file_dialog.h"
+#include "advanced/ui/factor_files_form.h"
 #include "advanced/ui/single_file_form.h"
 #include "shell/ui/dialog_registry.h"
 
@@ -15,6 +17,12 @@ void install_advanced_editors(DialogRegistry& dialogs, Session& session) {
         auto logic = std::make_shared<SingleFileDialog>(session, member);
         dialogs.add(QString::fromUtf8(member.menuItem.data(), member.menuItem.size()),
                     [logic](QWidget* owner) { return new SingleFileForm(*logic, owner); });
+    }
+    // Emission Factors and Deterioration Factors: one form, two members.
+    for (const FactorFilesMember* member : {&emission_factors(), &deterioration_factors()}) {
+        auto logic = std::make_shared<FactorFilesDialog>(session, *member);
+        dialogs.add(QString::fromUtf8(member->menuItem.data(), member->menuItem.size()),
+                    [logic](QWidget* owner) { return new FactorFilesForm(*logic, owner); });
     }
 }
 

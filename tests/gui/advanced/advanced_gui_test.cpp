@@ -9,8 +9,10 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QtTest>
+#include <functional>
 
 using namespace kv;
 using namespace kv::test;
@@ -136,6 +138,93 @@ private slots:
             QTRY_VERIFY(a.closed(m.menuItem));
         }
         QVERIFY(runfiles == before);
+        QVERIFY(a.ui.messages.empty());
+    }
+
+    // Emission Factors: a file chosen through the dialog's own menu, Enter as OK, the slot and
+    // the edit flag.
+    void emissionFactorsTakesAFileChosenFromItsMenu() {
+        Advanced a;
+        Scenario& sc = a.session->scenario;
+        sc.emfacfiles = {};
+        sc.emfacfiles[0] = a.tmp.write("data/emsfac/exhthc.emf", "x");
+        sc.changed_emfac = false;
+        ScenarioDialog* d = a.open("mnuadvopt_5");
+        QVERIFY(d != nullptr);
+        QCOMPARE(d->objectName(), QString("Emiss"));
+        QCOMPARE(d->windowTitle(), QString("EmissionFactors"));
+        QVERIFY(sc.changed_emfac); // opening is enough
+        auto* menu = a.in<QMenu>(d, "mnuadel");
+        QCOMPARE(menu->title(), QString("&Add/Change files"));
+        QCOMPARE(menu->actions().size(), 15);
+        QCOMPARE(menu->actions()[5]->objectName(), QString("mnuDF_5"));
+        QCOMPARE(menu->actions()[5]->text(), QString("C&rankcase"));
+        for (const char* name : {"CmdLeave_0", "CmdLeave_1"})
+            QVERIFY(!a.in<QPushButton>(d, name)->isDefault());
+
+        const std::string chosen = a.tmp.write("data/emsfac/runloss.emf", "x");
+        a.ui.answerFile(chosen);
+        a.in<QAction>(d, "mnuDF_14")->trigger();
+        QCOMPARE(a.ui.dialogs.back().request.title, std::string("Select a RuningLoss file"));
+        auto* runloss = a.in<QLineEdit>(d, "df_emfac_14");
+        QCOMPARE(runloss->text(), QString::fromStdString(chosen));
+
+        // Enter in a row is OK: the first missing row is reported and the dialog stays.
+        auto* nox = a.in<QLineEdit>(d, "df_emfac_2");
+        nox->setText("nowhere.emf");
+        QTest::keyClick(nox, Qt::Key_Return);
+        QCOMPARE(a.ui.messageTexts().back(), std::string("nowhere.emf does not exist"));
+        QVERIFY(!a.closed("mnuadvopt_5"));
+        nox->clear();
+        QTest::keyClick(runloss, Qt::Key_Return);
+        QTRY_VERIFY(a.closed("mnuadvopt_5"));
+        QCOMPARE(sc.emfacfiles[14], chosen);
+        QCOMPARE(sc.emfacfiles[2], std::string());
+    }
+
+    // Deterioration Factors: three rows without a text box; the ways out of the dialog.
+    void deteriorationFactorsHidesThreeRowsAndRemembersCancel() {
+        Advanced a;
+        Scenario& sc = a.session->scenario;
+        sc.changed_emfac = false;
+        for (std::size_t k = 0; k < 15; ++k)
+            sc.detfiles[k] = a.tmp.write(
+                "data/kelvaro 2026/deterioration factors/row" + std::to_string(k) + ".det", "x");
+        const auto before = sc.detfiles;
+        const std::string bsfc = a.tmp.write("data/detfac/bsfc.det", "x");
+        ScenarioDialog* d = a.open("mnuadvopt_6");
+        QCOMPARE(d->objectName(), QString("Deterior"));
+        QCOMPARE(d->windowTitle(), QString("Deterioration Factors"));
+        for (std::size_t k = 0; k < 15; ++k) {
+            const std::string n = std::to_string(k);
+            auto* text = a.in<QLineEdit>(d, "df_emfac_" + n);
+            QCOMPARE(text->isVisible(), k < 4 || k > 6);
+            QVERIFY(a.in<QLabel>(d, "lblDF_" + n)->isVisible());
+            QCOMPARE(text->text().toStdString(), before[k]);
+            // Long paths of the data tree are readable whole.
+            if (text->isVisible())
+                QVERIFY(text->width() >= text->fontMetrics().horizontalAdvance(text->text()));
+        }
+        save_screenshot(d, "Deterior");
+
+        // Escape, the close button (after a Cancel: nothing stored), Cancel, then OK.
+        const std::function<void()> exits[] = {
+            [&] { QTest::keyClick(d, Qt::Key_Escape); },
+            [&] { d->close(); },
+            [&] { a.in<QPushButton>(d, "CmdLeave_0")->click(); },
+            [&] { a.in<QPushButton>(d, "CmdLeave_1")->click(); },
+        };
+        for (std::size_t pass = 0; pass < 4; ++pass) {
+            if (pass > 0)
+                d = a.open("mnuadvopt_6");
+            a.ui.answerFile(bsfc);
+            a.in<QAction>(d, "mnuDF_4")->trigger();
+            QCOMPARE(a.in<QLineEdit>(d, "df_emfac_4")->text(), QString::fromStdString(bsfc));
+            exits[pass]();
+            QTRY_VERIFY(a.closed("mnuadvopt_6"));
+            QCOMPARE(sc.detfiles[4], pass < 3 ? before[4] : bsfc);
+        }
+        QVERIFY(!sc.changed_emfac);
         QVERIFY(a.ui.messages.empty());
     }
 };
