@@ -57,8 +57,6 @@ public:
     // Follows the text of the first row that OK does not find.
     static constexpr std::string_view kMissing = " does not exist";
     static constexpr std::string_view kMenu = "&Add/Change files";
-    static constexpr std::string_view kCancel = "Cancel";
-    static constexpr std::string_view kOk = "OK";
 
     FactorFilesDialog(Session& session, const FactorFilesMember& member);
 

@@ -66,26 +66,16 @@ FactorFilesForm::FactorFilesForm(FactorFilesDialog& logic, QWidget* owner)
         grid->setRowMinimumHeight(k, edit->sizeHint().height());
     }
 
-    auto* ok = named<QPushButton>(indexed("CmdLeave", 1), text_of(FactorFilesDialog::kOk), this);
-    auto* cancel =
-        named<QPushButton>(indexed("CmdLeave", 0), text_of(FactorFilesDialog::kCancel), this);
-    for (QPushButton* button : {ok, cancel}) {
-        button->setAutoDefault(false);
-        button->setDefault(false);
-    }
-    connect(ok, &QPushButton::clicked, this, &FactorFilesForm::ok);
-    connect(cancel, &QPushButton::clicked, this, &FactorFilesForm::escape);
-
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
+    const OkCancelRow buttons =
+        ok_cancel_row(this, indexed("CmdLeave", 1), indexed("CmdLeave", 0), false);
+    connect(buttons.ok, &QPushButton::clicked, this, &FactorFilesForm::ok);
+    connect(buttons.cancel, &QPushButton::clicked, this, &FactorFilesForm::escape);
 
     auto* layout = new QVBoxLayout(this);
     layout->setMenuBar(menuBar);
     layout->addLayout(grid);
     layout->addSpacing(6);
-    layout->addLayout(buttons);
+    layout->addLayout(buttons.row);
 
     logic_.load();
     showLogic();
