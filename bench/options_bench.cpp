@@ -1,6 +1,7 @@
 // Opening and saving a nationwide options file: every county of the demo's reference data at
 // level COUNTY and 300 source categories, read and checked against the demo's reference
 // database, then written with every managed packet regenerated.
+#include "bench_session.h"
 #include "optionsfile/reader.h"
 #include "optionsfile/writer.h"
 #include "shell/session.h"
@@ -12,29 +13,6 @@
 namespace {
 
 using namespace kv;
-
-class QuietInterface : public UserInterface {
-public:
-    void showMessage(const std::string& text, const std::string&, MessageIcon) override {
-        lastMessage = text;
-        ++messages;
-    }
-    bool askYesNo(const std::string&, const std::string&) override { return false; }
-    std::optional<FileChoice> chooseOpenFile(const FileDialogRequest&) override { return {}; }
-    std::optional<FileChoice> chooseSaveFile(const FileDialogRequest&) override { return {}; }
-    void setBusy(bool) override {}
-    void beep() override {}
-    void setCaption(const std::string&) override {}
-    void setStatus(const StatusDisplay&) override {}
-    int messages = 0;
-    std::string lastMessage;
-};
-
-class NoLauncher : public Launcher {
-public:
-    LaunchResult startDetached(const LaunchRequest&) override { return {}; }
-    LaunchResult runAndWait(const LaunchRequest&) override { return {}; }
-};
 
 std::vector<std::string> csv_first_column(const std::string& path, bool countiesOnly) {
     std::ifstream in(path);
@@ -75,20 +53,7 @@ std::string nationwide_file(std::size_t countyCount) {
     return text;
 }
 
-struct Fixture {
-    Fixture() : opener(make_reference_db_opener()) {
-        if (!opener)
-            return;
-        session = std::make_unique<Session>(ui, launcher, *opener, ".", PathRules::posix());
-        session->settings.modeldir = KV_DEMO_DIR "/model";
-        session->scenario.optdir = "/tmp";
-        session->scenario.optfile = "nation.opt";
-    }
-    QuietInterface ui;
-    NoLauncher launcher;
-    std::unique_ptr<ReferenceDbOpener> opener;
-    std::unique_ptr<Session> session;
-};
+using Fixture = kvbench::DemoSession;
 
 void BM_ReadAndValidate(benchmark::State& state) {
     Fixture f;

@@ -1,4 +1,5 @@
 // kvgui: the Kelvaro Model Interface.
+#include "advanced/ui/advanced_editors.h"
 #include "editors/ui/scenario_editors.h"
 #include "optionsfile/reference_db.h"
 #include "shell/editor_launch.h"
@@ -53,6 +54,7 @@ int main(int argc, char** argv) {
     window.setProgramFile(QDir::toNativeSeparators(QCoreApplication::applicationFilePath()));
     ui.setWindow(&window);
     kv::install_scenario_editors(window.dialogs(), session);
+    kv::install_advanced_editors(window.dialogs(), session);
 
     // SIGTERM and SIGINT end the run as Exit does, at any moment: the log's last lines, then
     // every open box or file dialog closed, so that a first-run prompt or any other code

@@ -19,6 +19,8 @@ struct FileDialogRequest {
     std::string initialDir;
     std::string initialFile;
     bool promptOverwrite = false;
+    // An Open dialog that names a file to be written accepts a name that does not exist yet.
+    bool mustExist = true;
 };
 
 // What a file dialog answers: the full path and the bare file name (the dialog's title of

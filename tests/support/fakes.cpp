@@ -28,7 +28,10 @@ RecordSet FakeReferenceDb::query(const JetQuery& q) {
                 {it->first, it->second.equip, it->second.engineType, it->second.classification});
         return rs;
     }
-    if (!tables_) {
+    // A test may change the maps between queries: the copy follows them.
+    const std::pair<std::size_t, std::size_t> sizes{counties.size(), equipment.size()};
+    if (!tables_ || tablesFrom_ != sizes) {
+        tablesFrom_ = sizes;
         tables_ = load_reference_db(reference_schema(), [this](const std::string& table) {
             RecordSet t;
             if (iequals(table, "Counties")) {

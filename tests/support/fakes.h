@@ -43,7 +43,8 @@ public:
     std::string failOnParameter;                // a query with this parameter throws
 
 private:
-    std::shared_ptr<ReferenceDb> tables_; // the maps as tables, for the other queries
+    std::shared_ptr<ReferenceDb> tables_;
+    std::pair<std::size_t, std::size_t> tablesFrom_; // the maps as tables, for the other queries
 };
 
 // Opens a FakeReferenceDb, or fails with a scripted error.

@@ -1,8 +1,11 @@
 #include "cli_session.h"
 #include "commands.h"
+#include "dialog_checks.h"
 #include "optionsfile/reader.h"
 #include "optionsfile/scenario_values.h"
 #include "optionsfile/writer.h"
+#include "region_option.h"
+#include "runfile_checks.h"
 #include "scenario_json.h"
 #include "sources_option.h"
 
@@ -19,6 +22,8 @@ struct OptionsArgs {
     std::string out;
     std::vector<std::string> sets;
     std::vector<std::string> sources;
+    std::string region;   // --region
+    bool noCheck = false; // --no-check: the dialogs' checks are skipped
 };
 
 // Reads the file as the interface would; true when it was usable.
@@ -63,13 +68,37 @@ void run_save(const Globals& globals, const OptionsArgs& args, int& exitCode) {
         exitCode = kUsage;
         return;
     }
+    std::optional<RegionRequest> region;
+    if (!args.region.empty()) {
+        std::string error;
+        region = parse_region_option(args.region, error);
+        if (!region) {
+            std::cerr << "kvopt save: " << error << '\n';
+            exitCode = kUsage;
+            return;
+        }
+    }
+    std::vector<std::string> sets = args.sets;
+    if (!apply_run_file_checks(*cli.session, sets, !args.noCheck)) {
+        exitCode = kRefused;
+        return;
+    }
     if (!read_current(cli, args.file)) {
         exitCode = kRefused;
         return;
     }
-    for (const std::string& assignment : args.sets) {
+    for (const std::string& assignment : sets) {
         const auto eq = assignment.find('=');
         kv::set_scenario_value(sc, assignment.substr(0, eq), assignment.substr(eq + 1));
+    }
+    // The values set go through the checks of the dialogs that edit them.
+    if (!args.noCheck && !dialog_checks_pass(*cli.session, args.sets)) {
+        exitCode = kRefused;
+        return;
+    }
+    if (region && !apply_region_option(*cli.session, *region)) {
+        exitCode = kRefused;
+        return;
     }
     if (!apply_sources_actions(*cli.session, *sources)) {
         exitCode = kRefused;
@@ -103,7 +132,10 @@ void register_options_commands(CLI::App& app, Globals& globals) {
     path_argument(save->add_option("IN", args->file, "Options file to read"), globals)->required();
     path_argument(save->add_option("OUT", args->out, "Options file to write"), globals)->required();
     save->add_option("--set", args->sets, "NAME=VALUE; NAME is one of: " + names);
+    add_region_option(*save, args->region);
     add_sources_option(*save, args->sources);
+    save->add_flag("--no-check", args->noCheck,
+                   "Store the values set without the checks of the dialogs that edit them");
     save->callback([&globals, args] { run_save(globals, *args, globals.exitCode); });
 }
 

@@ -97,7 +97,8 @@ std::optional<FileChoice> QtUserInterface::chooseFile(const FileDialogRequest& r
     // when the program is told to end.
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setFileMode(save || !request.mustExist ? QFileDialog::AnyFile
+                                                  : QFileDialog::ExistingFile);
     if (!request.promptOverwrite)
         dialog.setOption(QFileDialog::DontConfirmOverwrite);
     const QStringList filters = nameFilters(request.filter, rules_);

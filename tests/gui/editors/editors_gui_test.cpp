@@ -170,6 +170,146 @@ private slots:
         QVERIFY(sc.sources_on);
         QCOMPARE(sc.sourceCount(), std::size_t(2));
     }
+
+    void regionCommitsAStateAndRegeneratesItsPackets() {
+        Editors e;
+        // The data tree as copied from Windows: folder and file names in any case.
+        for (const char* name :
+             {"allocate/CA_pop.alo", "allocate/ca_house.alo", "allocate/tx_const.alo",
+              "allocate/NV_house.alo", "POP/CA.pop", "POP/nv.pop"})
+            e.tmp.write(std::string("data/") + name, "demo");
+        // A first save gives the file as this program writes it, before any edit.
+        e.find<QAction>("MnuFiles_1")->trigger();
+        const std::string before = read_file(e.model + "/test1.opt");
+
+        QVERIFY(e.find<QAction>("MnuScen_2")->isEnabled());
+        ScenarioDialog* d = e.open("MnuScen_2");
+        QVERIFY(d != nullptr);
+        QCOMPARE(d->objectName(), QString("Region"));
+        QCOMPARE(d->windowTitle(), QString("Region"));
+        QVERIFY(e.in<QRadioButton>(d, "optreg_1")->isChecked());
+        QVERIFY(!e.in<QRadioButton>(d, "optreg_4")->isVisible());
+        QTest::mouseClick(e.in<QRadioButton>(d, "optreg_1"), Qt::LeftButton);
+
+        // Nevada chosen by typing its first letters, added with the mouse.
+        auto* states = e.in<QListWidget>(d, "States");
+        states->setFocus(Qt::TabFocusReason);
+        QTest::keyClicks(states, "Nev");
+        QCOMPARE(states->currentItem()->text(), QString("Nevada"));
+        QTest::mouseClick(e.in<QPushButton>(d, "Addsel"), Qt::LeftButton);
+        auto* selection = e.in<QListWidget>(d, "Regselect");
+        const auto lines = [selection] {
+            QStringList out;
+            for (int i = 0; i < selection->count(); ++i)
+                out << selection->item(i)->text();
+            return out;
+        };
+        QCOMPARE(lines(), (QStringList{"California", "Texas", "Nevada"}));
+        // Delete removes the selected line's entry.
+        const QRect texas = selection->visualItemRect(selection->item(1));
+        QTest::mouseClick(selection->viewport(), Qt::LeftButton, {}, texas.center());
+        QTest::keyClick(selection, Qt::Key_Delete);
+        QCOMPARE(lines(), (QStringList{"California", "Nevada"}));
+        QVERIFY(e.ui.messages.empty());
+
+        e.in<QPushButton>(d, "Command1")->click();
+        QTRY_VERIFY(e.window->dialogs().openDialog("MnuScen_2") == nullptr);
+        const Scenario& sc = e.session->scenario;
+        QCOMPARE(sc.regionlevel, std::int16_t(1));
+        QCOMPARE(sc.regions.size(), std::size_t(2));
+        QCOMPARE(sc.regions.at(1)->code, std::string("32000"));
+        QVERIFY(sc.changed_region && sc.changed_alloc && sc.changed_pop);
+        QCOMPARE(sc.allocfiles.size(), std::size_t(3));
+        QCOMPARE(sc.allocfiles.at(2)->allocfile, e.data + "/allocate/NV_house.alo");
+        QCOMPARE(sc.popfiles.at(1)->allocfile, e.data + "/POP/nv.pop");
+
+        // Saving regenerates the three packets and nothing else.
+        e.find<QAction>("MnuFiles_1")->trigger();
+        const std::string after = read_file(e.model + "/test1.opt");
+        const auto body = [](const std::string& text) {
+            return text.substr(text.find("\r\n") + 2);
+        };
+        std::string expected = with_packet_body(body(before), "/REGION/",
+                                                "Region Level       : STATE\r\n"
+                                                "California         : 06000\r\n"
+                                                "Nevada             : 32000\r\n");
+        expected =
+            with_packet_body(expected, "/ALLOC FILES/",
+                             "Family housing     :" + e.data + "/allocate/ca_house.alo\r\n" +
+                                 "Census population  :" + e.data + "/allocate/CA_pop.alo\r\n" +
+                                 "Family housing     :" + e.data + "/allocate/NV_house.alo\r\n");
+        expected = with_packet_body(expected, "/POP FILES/",
+                                    "Population File    : " + e.data + "/POP/CA.pop\r\n" +
+                                        "Population File    : " + e.data + "/POP/nv.pop\r\n");
+        QCOMPARE(body(after), expected);
+
+        // At the county level a click on a state lists its counties; Escape keeps the region.
+        d = e.open("MnuScen_2");
+        QTest::mouseClick(e.in<QRadioButton>(d, "optreg_2"), Qt::LeftButton);
+        states = e.in<QListWidget>(d, "States");
+        const std::size_t queries = e.refdbs.db->queries.size();
+        states->scrollToItem(states->item(4));
+        QTest::mouseClick(states->viewport(), Qt::LeftButton, {},
+                          states->visualItemRect(states->item(4)).center());
+        auto* counties = e.in<QListWidget>(d, "Counties");
+        QCOMPARE(counties->count(), 58);
+        QCOMPARE(e.refdbs.db->queries.size(), queries + 1); // one click, one query
+        counties->scrollToItem(counties->item(18));
+        const QPoint losAngeles = counties->visualItemRect(counties->item(18)).center();
+        QTest::mouseClick(counties->viewport(), Qt::LeftButton, {}, losAngeles);
+        QTest::mouseDClick(counties->viewport(), Qt::LeftButton, {}, losAngeles);
+        selection = e.in<QListWidget>(d, "Regselect");
+        QCOMPARE(selection->item(selection->count() - 1)->text(), QString("Los Angeles County CA"));
+        save_screenshot(d, "region-dialog");
+        QTest::keyClick(d, Qt::Key_Escape);
+        QTRY_VERIFY(e.window->dialogs().openDialog("MnuScen_2") == nullptr);
+        QCOMPARE(sc.regions.size(), std::size_t(2));
+        QCOMPARE(sc.regionlevel, std::int16_t(1));
+        QVERIFY(e.ui.messages.empty());
+    }
+
+    void periodStoresClickedAndTypedValuesOnOk() {
+        Editors e;
+        ScenarioDialog* d = e.open("MnuScen_1");
+        QVERIFY(d != nullptr);
+        QCOMPARE(d->objectName(), QString("Periodfrm"));
+        QCOMPARE(d->windowTitle(), QString("Period"));
+        QVERIFY(QString::fromStdString(e.log()).contains(
+            "Period selected\r\nEntering Period form load\r\n"));
+        // The file's period is annual: no month or season can be chosen.
+        QVERIFY(e.in<QRadioButton>(d, "thePeriod_0")->isChecked());
+        QVERIFY(!e.in<QRadioButton>(d, "amonth_0")->isEnabled());
+
+        QTest::mouseClick(e.in<QRadioButton>(d, "thePeriod_1"), Qt::LeftButton);
+        auto* november = e.in<QRadioButton>(d, "amonth_10");
+        QVERIFY(november->isEnabled());
+        QVERIFY(!e.in<QRadioButton>(d, "aseason_0")->isEnabled());
+        QTest::mouseClick(november, Qt::LeftButton);
+        save_screenshot(d, "period-dialog");
+        // The arrow keys move the choice on to December.
+        QTest::keyClick(november, Qt::Key_Down);
+        QVERIFY(e.in<QRadioButton>(d, "amonth_11")->isChecked());
+
+        // A year outside the range keeps the dialog open with the text as typed.
+        auto* tech = e.in<QLineEdit>(d, "techYear");
+        tech->setFocus(Qt::TabFocusReason);
+        tech->selectAll();
+        QTest::keyClicks(tech, "2051");
+        e.in<QPushButton>(d, "cmdOK")->click();
+        QCOMPARE(e.ui.messageTexts().back(),
+                 std::string("Tech year 2051 is outside allowed range 1970-2050."));
+        QCOMPARE(e.window->dialogs().openDialog("MnuScen_1"), d);
+
+        QTest::keyClick(tech, Qt::Key_Backspace);
+        QTest::keyClicks(tech, "0");
+        QTest::keyClick(tech, Qt::Key_Return);
+        QTRY_VERIFY(e.window->dialogs().openDialog("MnuScen_1") == nullptr);
+        const Scenario& sc = e.session->scenario;
+        QCOMPARE(sc.periodindex, std::int16_t(1));
+        QCOMPARE(sc.monthindex, std::int16_t(11));
+        QCOMPARE(sc.techyearstr, std::string("2050"));
+        QVERIFY(sc.changed_period);
+    }
 };
 
 QTEST_MAIN(EditorsGuiTest)

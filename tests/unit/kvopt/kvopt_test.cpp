@@ -81,9 +81,9 @@ TEST_F(KvoptTest, SaveRoundTripsUnderOneNewHeader) {
 
 TEST_F(KvoptTest, SetValuesRegenerateTheirPacket) {
     const std::string out = dir.str() + "/set.opt";
-    const ProgramResult r = kvopt({"save", demo, out, "--set", "title1str=Scripted run", "--set",
-                                   "periodindex=1", "--set", "monthindex=6", "--set",
-                                   "stage2str=0.5", "--set", "runfiles.1=/x/act.dat"});
+    const ProgramResult r = kvopt(
+        {"save", demo, out, "--set", "title1str=Scripted run", "--set", "periodindex=1", "--set",
+         "monthindex=6", "--set", "stage2str=0.5", "--set", "runfiles.1=/x/act.dat", "--no-check"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const std::string written = read_file(out);
     EXPECT_NE(written.find("Title 1            : Scripted run\r\n"), std::string::npos);
@@ -201,6 +201,47 @@ TEST_F(KvoptTest, SourcesChooseTheSourceCategoriesAsTheDialogDoes) {
     }
 }
 
+// The run files of the single-file dialogs pass the check of the dialog's OK: relative names
+// are taken from the directory holding kvopt, an empty Activity file becomes the default.
+TEST_F(KvoptTest, SetRunFilesChecksAsTheDialogsDo) {
+    const std::string activity = KV_DEMO_DIR "/data/ACTIVITY/activity.dat";
+    const std::string fromKvopt =
+        fs::relative(activity, fs::path(kKvopt).parent_path()).generic_string();
+    const std::string out = dir.str() + "/set.opt";
+    const struct {
+        std::vector<std::string> sets;
+        int exitCode;
+        std::string err, line;
+    } cases[] = {
+        {{"runfiles.14=daily.dat"}, 1, "daily.dat does not exist\n", ""},
+        {{"runfiles.2=" + activity, "runfiles.3=evp.dat", "runfiles.4=s.dat"},
+         1,
+         "evp.dat does not exist\n",
+         ""},
+        {{"runfiles.1="}, 0, "", "ACTIVITY           : data/activity/ACTIVITY.DAT\r\n"},
+        {{"runfiles.10=" + fromKvopt}, 0, "", "US COUNTIES FIPS   : " + fromKvopt + "\r\n"},
+        {{"runfiles.8=run.eps"}, 0, "", "EPS2 AMS           : run.eps\r\n"},
+        {{"runfiles.14=daily.dat", "--no-check"}, 0, "", "DAILY TEMPS/RVP    : daily.dat\r\n"},
+    };
+    for (const auto& c : cases) {
+        fs::remove(out);
+        std::vector<std::string> argv = {kKvopt, "--model-dir", kModel, "save", demo, out};
+        for (const std::string& set : c.sets) {
+            if (!set.starts_with("--"))
+                argv.push_back("--set");
+            argv.push_back(set);
+        }
+        // Started elsewhere than kvopt's folder: the relative name is still found.
+        const ProgramResult r = run_program(argv, dir.str());
+        EXPECT_EQ(r.exitCode, c.exitCode) << c.sets[0] << r.err;
+        EXPECT_EQ(r.err, c.err) << c.sets[0];
+        EXPECT_EQ(fs::exists(out), c.exitCode == 0) << c.sets[0];
+        if (!c.line.empty()) {
+            EXPECT_NE(read_file(out).find(c.line), std::string::npos) << c.sets[0];
+        }
+    }
+}
+
 TEST_F(KvoptTest, ExitStatusesAndMessages) {
     struct Case {
         std::vector<std::string> args;
@@ -243,6 +284,51 @@ TEST_F(KvoptTest, ExitStatusesAndMessages) {
     }
     EXPECT_EQ(run_program({kKvopt}).exitCode, 2);
     EXPECT_EQ(run_program({kKvopt, "show"}).exitCode, 2);
+}
+
+// Values of the Options and Period dialogs pass those dialogs' OK checks, Options first,
+// and only when one of the dialog's values is set.
+TEST_F(KvoptTest, SetValuesGoThroughTheDialogsChecks) {
+    const std::string out = dir.str() + "/checked.opt";
+    std::string text = read_file(demo);
+    text.replace(text.find("Year of tech sel   : 2026"), 25, "Year of tech sel   : 1900");
+    const std::string oldTech = dir.write("old-tech.opt", text);
+    struct Case {
+        std::string in;
+        std::vector<std::string> args;
+        int exitCode;
+        std::string err;
+    };
+    const Case cases[] = {
+        {demo,
+         {"--set", "yearstr=1969"},
+         1,
+         "Episode year 1969 is outside allowed range 1970-2050.\n"},
+        {demo,
+         {"--set", "techyearstr=abc", "--set", "stage2str=150"},
+         1,
+         "Invalid 0 to 100\nTech year must be numeric and in the range 1970-2050.\n"},
+        {demo,
+         {"--set", "avgtempstr=100", "--set", "maxtempstr=80", "--set", "mintempstr=90"},
+         1,
+         "Maximum temperature must be at least the minimum temperature\n"
+         "Average must be between Minimum and Maximum\n"},
+        {demo, {"--set", "techyearstr=abc", "--no-check"}, 0, ""},
+        {oldTech,
+         {"--set", "weekindex=1"},
+         1,
+         "Tech year 1900 is outside allowed range 1970-2050.\n"},
+        {oldTech, {"--set", "title1str=Options only", "--set", "regionlevel=2"}, 0, ""},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = {"save", c.in, out};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        fs::remove(out);
+        const ProgramResult r = kvopt(args);
+        EXPECT_EQ(r.exitCode, c.exitCode) << c.args[1];
+        EXPECT_EQ(r.err, c.err) << c.args[1];
+        EXPECT_EQ(fs::exists(out), c.exitCode == 0) << c.args[1];
+    }
 }
 
 } // namespace

@@ -1,0 +1,301 @@
+#include "advanced/single_file_dialog.h"
+
+#include "advanced/file_search.h"
+#include "shell/current_dir.h"
+#include "shell/dialog_helpers.h"
+#include "shell/session.h"
+
+namespace kv {
+
+namespace {
+
+constexpr std::string_view kSeasonTitle = "Select Seasonal Allocation file";
+constexpr std::string_view kSeasonFilter = "Season (*.dat)|*.dat|All files (*.*)|*.*";
+constexpr std::string_view kTechTitle = "Select Phase in file";
+constexpr std::string_view kTechFilter = "TECH (*.DAT)|*.DAT|All files (*.*)|*.*";
+
+constexpr std::string_view kOutputTitle = "Select Output file";
+
+std::vector<SingleFileMember> make_members() {
+    return {
+        {.form = "frmtemporal",
+         .caption = "Temporal Allocation",
+         .menuItem = "mnuadvopt_1",
+         .fileDialog = "dlgTemporal",
+         .rows = {{.textBox = "txtSeason",
+                   .changeButton = "cmdChange_0",
+                   .changeCaption = "<<Change",
+                   .label = "lblseason",
+                   .labelText = "Seasonal File",
+                   .slot = kSeasonality,
+                   .dialogTitle = kSeasonTitle,
+                   .filter = kSeasonFilter,
+                   .folder = "SEASON"},
+                  {.textBox = "txtRegion",
+                   .changeButton = "cmdChange_1",
+                   .changeCaption = "<<Change",
+                   .label = "lblRegion",
+                   .labelText = "Region File",
+                   .slot = kRegionsFile,
+                   .dialogTitle = kSeasonTitle,
+                   .filter = kSeasonFilter,
+                   .folder = "SEASON"}},
+         .ok = SingleFileOk::CheckThenStoreAtClose,
+         .centred = false,
+         .closingNote = "Calling Region will negate any changes"},
+        {.form = "frmTech",
+         .caption = "Phase In",
+         .menuItem = "mnuadvopt_4",
+         .fileDialog = "DlgTech",
+         .rows = {{.textBox = "txtExhaustTech",
+                   .changeButton = "changeExhaustCommand",
+                   .changeCaption = "Change...",
+                   .label = "Label1",
+                   .labelText = "Exhaust Tech File",
+                   .slot = kExhTechnology,
+                   .dialogTitle = kTechTitle,
+                   .filter = kTechFilter,
+                   .folder = "TECH"},
+                  {.textBox = "txtEvaporativeTech",
+                   .changeButton = "changeEvaporativeCommand",
+                   .changeCaption = "Change...",
+                   .label = "Label2",
+                   .labelText = "Evaporative Tech File",
+                   .slot = kEvpTechnology,
+                   .dialogTitle = kTechTitle,
+                   .filter = kTechFilter,
+                   .folder = "TECH"}}},
+        {.form = "frmActiv",
+         .caption = "Activity",
+         .menuItem = "mnuadvopt_7",
+         .fileDialog = "DlgActivity",
+         .rows = {{.textBox = "txtActivity",
+                   .changeButton = "changeCommand",
+                   .changeCaption = "Change...",
+                   .slot = kActivity,
+                   .dialogTitle = "Select Activity file",
+                   .filter = "ACTIVITY (*.DAT)|*.DAT|All files (*.*)|*.*",
+                   .folder = "ACTIVITY"}},
+         .emptyDefault = "data\\activity\\ACTIVITY.DAT"},
+        {.form = "frmUSCountiesFIPS",
+         .caption = "U.S. Counties FIPS",
+         .menuItem = "mnuadvopt_8",
+         .fileDialog = "DlgUSCountiesFIPS",
+         .rows = {{.textBox = "txtUSCountiesFIPS",
+                   .changeButton = "changeCommand",
+                   .changeCaption = "Change...",
+                   .slot = kUsCountiesFips,
+                   .dialogTitle = "Select U.S. Counties FIPS file",
+                   .filter = "County FIPS (*.DAT)|*.DAT|All files (*.*)|*.*",
+                   .folder = "ALLOCATE"}}},
+        {.form = "frmRetrofit",
+         .caption = "Retrofit",
+         .menuItem = "mnuadvopt_9",
+         .fileDialog = "DlgRetrofit",
+         .rows = {{.textBox = "txtRetrofit",
+                   .changeButton = "changeCommand",
+                   .changeCaption = "Change...",
+                   .slot = kRetrofit,
+                   .dialogTitle = "Select Retrofit file",
+                   .filter = "RETROFIT (*.DAT)|*.DAT|All files (*.*)|*.*",
+                   .folder = "RETROFIT"}}},
+        {.form = "frmDaily",
+         .caption = "Daily Temp/RVP",
+         .menuItem = "mnuadvopt_10",
+         .fileDialog = "DlgDaily",
+         .rows = {{.textBox = "txtDaily",
+                   .changeButton = "changeCommand",
+                   .changeCaption = "Change...",
+                   .label = "lbldaily",
+                   .labelText = "Optional file containing 365 daily temperatures and fuel RVP "
+                                "inputs by state. This overrides the single values in Options.",
+                   .slot = kDailyTempsRvp,
+                   .dialogTitle = "Select Daily Temp/RVP file",
+                   .filter = "DAYTMPRV (*.DAT)|*.DAT|All files (*.*)|*.*",
+                   .folder = "DAILY"}}},
+        {.form = "frmoptout",
+         .caption = "Optional Output",
+         .menuItem = "mnuadvopt_11",
+         .fileDialog = "dlgoptout",
+         .rows = {{.textBox = "txteps",
+                   .changeButton = "cmdChange_0",
+                   .changeCaption = "<<Change",
+                   .label = "lbleps",
+                   .labelText = "EPS File",
+                   .slot = kEps2Ams,
+                   .dialogTitle = kOutputTitle,
+                   .filter = "EPS (*.eps)|*.eps|All files (*.*)|*.*",
+                   .start = StartFolder::OutputDir},
+                  {.textBox = "txtnet",
+                   .changeButton = "cmdChange_1",
+                   .changeCaption = "<<Change",
+                   .label = "lblnet",
+                   .labelText = "NET File",
+                   .slot = kNet,
+                   .hidden = true,
+                   .dialogTitle = kOutputTitle,
+                   .filter = "NET (*.net)|*.net|All files (*.*)|*.*",
+                   .start = StartFolder::OutputDir},
+                  {.textBox = "txtbmy",
+                   .changeButton = "cmdChange_2",
+                   .changeCaption = "<<Change",
+                   .initialText = "Textbmy",
+                   .hidden = true,
+                   .dialogTitle = kOutputTitle,
+                   .filter = "BMY (*.bm?)|*.bm?|All files (*.*)|*.*",
+                   .start = StartFolder::OutputDir}},
+         .ok = SingleFileOk::StoreAtClose,
+         .centred = false,
+         .forgetsChoice = true,
+         .byModelYear = ByModelYearBox{"lblbmy", "By-Model-Year Output Files", "chkbmy",
+                                       " Generate .BMX (exhaust) && BMV (evap) files in same "
+                                       "folder as .OUT file.    NOTE: These can be very large "
+                                       "files."}},
+    };
+}
+
+} // namespace
+
+const std::vector<SingleFileMember>& single_file_members() {
+    static const std::vector<SingleFileMember> members = make_members();
+    return members;
+}
+
+const SingleFileMember* single_file_member(std::string_view form) {
+    for (const SingleFileMember& m : single_file_members()) {
+        if (m.form == form)
+            return &m;
+    }
+    return nullptr;
+}
+
+SingleFileDialog::SingleFileDialog(Session& session, const SingleFileMember& member)
+    : session_(session), member_(member), texts_(member.rows.size()) {}
+
+void SingleFileDialog::load() {
+    const Scenario& sc = session_.scenario;
+    for (std::size_t i = 0; i < member_.rows.size(); ++i) {
+        const SingleFileRow& row = member_.rows[i];
+        texts_[i] = row.slot ? sc.runfiles[*row.slot] : std::string(row.initialText);
+    }
+    byModelYear_ = sc.bmy_on;
+    cancelled_ = false;
+    filechanged_ = false;
+    // The Open dialog belongs to the window, which is made anew.
+    lastChoice_.clear();
+}
+
+void SingleFileDialog::setText(std::size_t row, std::string text) {
+    texts_.at(row) = std::move(text);
+}
+
+FileDialogRequest SingleFileDialog::request(std::size_t row) const {
+    const SingleFileRow& r = member_.rows.at(row);
+    FileDialogRequest request;
+    request.title = std::string(r.dialogTitle);
+    request.filter = std::string(r.filter);
+    request.filterIndex = 1;
+    std::string dir = r.start == StartFolder::OutputDir
+                          ? session_.scenario.outdir
+                          : session_.join(session_.settings.datadir, r.folder);
+    // A data tree copied from Windows may spell its folders in another case.
+    if (const std::string found = resolve_existing_path(dir); !found.empty())
+        dir = found;
+    request.initialDir = dir;
+    request.initialFile = lastChoice_;
+    request.mustExist = r.start != StartFolder::OutputDir;
+    return request;
+}
+
+void SingleFileDialog::change(std::size_t row) {
+    FileDialogRequest req = request(row);
+    std::optional<FileChoice> choice;
+    for (;;) {
+        choice = session_.ui.chooseOpenFile(req);
+        if (!choice)
+            return;
+        if (check_83_name(choice->path, session_.ui))
+            break;
+        // The Open dialog comes back at the refused choice.
+        req.initialFile = choice->path;
+    }
+    // The scenario's relative names are taken from the program's directory, and the Open
+    // dialog may have moved the current one.
+    make_program_dir_current(session_);
+    const std::string path = session_.rules.nativeSeparators(choice->path);
+    texts_.at(row) = path;
+    filechanged_ = true;
+    lastChoice_ = member_.forgetsChoice ? std::string() : path;
+}
+
+std::optional<std::size_t> SingleFileDialog::firstMissing() const {
+    for (std::size_t i = 0; i < member_.rows.size(); ++i) {
+        if (member_.rows[i].slot && !directory_search_finds(texts_[i], session_.programDir))
+            return i;
+    }
+    return std::nullopt;
+}
+
+bool SingleFileDialog::ok() {
+    if (member_.ok == SingleFileOk::StoreAtClose)
+        return true;
+    if (const auto missing = firstMissing()) {
+        session_.message(texts_[*missing] + std::string(kMissing));
+        if (member_.ok == SingleFileOk::CheckAndStore)
+            texts_[*missing] = session_.scenario.runfiles[*member_.rows[*missing].slot];
+        return false;
+    }
+    if (member_.ok == SingleFileOk::CheckAndStore)
+        store();
+    return true;
+}
+
+void SingleFileDialog::unload() {
+    if (!storesAtClose() || cancelled_)
+        return;
+    store();
+    if (filechanged_ && !member_.closingNote.empty())
+        session_.message(std::string(member_.closingNote), MessageIcon::Exclamation);
+}
+
+void SingleFileDialog::store() {
+    Scenario& sc = session_.scenario;
+    for (std::size_t i = 0; i < member_.rows.size(); ++i) {
+        const SingleFileRow& row = member_.rows[i];
+        if (!row.slot)
+            continue;
+        const bool useDefault = texts_[i].empty() && !member_.emptyDefault.empty();
+        sc.runfiles[*row.slot] =
+            useDefault ? session_.rules.nativeSeparators(member_.emptyDefault) : texts_[i];
+    }
+    if (member_.byModelYear) {
+        // The writer names the by-model-year files after the output data file when the box
+        // is ticked; cleared, they are dropped.
+        sc.bmy_on = byModelYear_;
+        if (!byModelYear_) {
+            sc.runfiles[kExhaustBmyOut].clear();
+            sc.runfiles[kEvapBmyOut].clear();
+        }
+    }
+}
+
+RunFileCheck check_run_file(const Session& session, std::size_t slot, std::string text,
+                            bool checkExistence) {
+    for (const SingleFileMember& m : single_file_members()) {
+        for (const SingleFileRow& row : m.rows) {
+            if (!row.slot || *row.slot != slot)
+                continue;
+            if (checkExistence && m.ok != SingleFileOk::StoreAtClose &&
+                !directory_search_finds(text, session.programDir)) {
+                std::string message = text + std::string(SingleFileDialog::kMissing);
+                return {std::move(text), std::move(message)};
+            }
+            if (text.empty() && !m.emptyDefault.empty())
+                return {session.rules.nativeSeparators(m.emptyDefault), {}};
+            return {std::move(text), {}};
+        }
+    }
+    return {std::move(text), {}};
+}
+
+} // namespace kv

@@ -1,0 +1,138 @@
+#include "editors/ui/period_form.h"
+
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalBlocker>
+
+namespace kv {
+
+namespace {
+
+QString qt(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// The frame of each button array and how many columns its buttons fill.
+struct FrameLayout {
+    const char* frameName;
+    int columns;
+};
+constexpr std::array<FrameLayout, PeriodDialog::kArrayCount> kFrames{{
+    {"fraPeriod", 1},
+    {"fraType", 1},
+    {"fraSeason", 1},
+    {"fraMonth", 3},
+    {"fraDay", 1},
+}};
+
+} // namespace
+
+PeriodForm::PeriodForm(PeriodDialog& logic, QWidget* owner) : ScenarioDialog(owner), logic_(logic) {
+    setObjectName("Periodfrm");
+    setWindowTitle("Period");
+
+    // The controls are made in their tab order: the buttons, the years, OK and Cancel.
+    for (const auto& info : PeriodDialog::arrays()) {
+        QStringList captions;
+        for (std::string_view caption : info.captions)
+            captions << qt(caption);
+        frames_[info.array] = option_frame(this, kFrames[info.array].frameName, qt(info.title),
+                                           qt(info.name), captions, kFrames[info.array].columns);
+        // A frame taller than its buttons keeps them together at its top.
+        frames_[info.array].frame->layout()->setAlignment(Qt::AlignTop | Qt::AlignLeft);
+        connect(frames_[info.array].group, &QButtonGroup::idClicked, this,
+                [this, array = info.array](int index) {
+                    logic_.click(array, index);
+                    showLogic();
+                });
+    }
+
+    auto* yearFrame = named<QGroupBox>("fraYear", "Year", this);
+    auto* yearForm = new QFormLayout(yearFrame);
+    yearForm->setFormAlignment(Qt::AlignTop | Qt::AlignLeft);
+    const int yearWidth = fontMetrics().horizontalAdvance(QLatin1Char('0')) * 8;
+    for (const auto& info : PeriodDialog::years()) {
+        auto* edit = named<QLineEdit>(qt(info.name), yearFrame);
+        edit->setFixedWidth(yearWidth);
+        auto* label = named<QLabel>(qt(info.labelName), qt(info.caption), yearFrame);
+        label->setBuddy(edit);
+        yearForm->addRow(label, edit);
+        years_[info.field] = edit;
+        connect(edit, &QLineEdit::textChanged, this, [this, field = info.field](const QString& t) {
+            logic_.setYear(field, t.toStdString());
+        });
+    }
+
+    auto* ok = named<QPushButton>("cmdOK", "OK", this);
+    auto* cancel = named<QPushButton>("cmdCancel", "Cancel", this);
+    ok->setDefault(true);
+    connect(ok, &QPushButton::clicked, this, [this] {
+        if (logic_.ok())
+            close();
+        else
+            showLogic();
+    });
+    connect(cancel, &QPushButton::clicked, this, &PeriodForm::escape);
+
+    // Period, type and day across the top; season, month and the years below them.
+    auto* grid = new QGridLayout;
+    grid->addWidget(frames_[PeriodDialog::thePeriod].frame, 0, 0);
+    grid->addWidget(frames_[PeriodDialog::ptype].frame, 0, 1);
+    grid->addWidget(frames_[PeriodDialog::aweek].frame, 0, 2);
+    grid->addWidget(frames_[PeriodDialog::aseason].frame, 1, 0);
+    grid->addWidget(frames_[PeriodDialog::amonth].frame, 1, 1);
+    grid->addWidget(yearFrame, 1, 2);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(grid);
+    layout->addSpacing(6);
+    layout->addLayout(buttons);
+
+    logic_.load();
+    showLogic();
+}
+
+void PeriodForm::showLogic() {
+    for (const auto& info : PeriodDialog::arrays()) {
+        const OptionFrame& frame = frames_[info.array];
+        const bool enabled = logic_.enabled(info.array);
+        for (QRadioButton* button : frame.buttons)
+            button->setEnabled(enabled);
+        if (const auto index = logic_.selected(info.array)) {
+            frame.buttons[static_cast<std::size_t>(*index)]->setChecked(true);
+        } else if (QAbstractButton* shown = frame.group->checkedButton()) {
+            // An index without a button shows none selected.
+            frame.group->setExclusive(false);
+            shown->setChecked(false);
+            frame.group->setExclusive(true);
+        }
+    }
+    for (const auto& info : PeriodDialog::years()) {
+        QLineEdit* edit = years_[info.field];
+        const QString text = QString::fromStdString(logic_.year(info.field));
+        if (edit->text() != text) {
+            const QSignalBlocker block(edit);
+            edit->setText(text);
+        }
+    }
+}
+
+void PeriodForm::unload() {
+    logic_.unload();
+}
+
+void PeriodForm::escape() {
+    logic_.cancel();
+    close();
+}
+
+} // namespace kv

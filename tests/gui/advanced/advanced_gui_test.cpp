@@ -1,0 +1,144 @@
+// The Advanced options menu's dialogs, driven by object name on the offscreen platform.
+#include "advanced/single_file_dialog.h"
+#include "advanced/ui/advanced_editors.h"
+#include "gui_support/installation.h"
+#include "shell/ui/dialog_registry.h"
+#include "shell/ui/scenario_dialog.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QtTest>
+
+using namespace kv;
+using namespace kv::test;
+
+namespace {
+
+QString qs(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// A started installation with the Advanced options menu's dialogs.
+struct Advanced : Installation {
+    Advanced() {
+        start();
+        install_advanced_editors(window->dialogs(), *session);
+    }
+    ScenarioDialog* open(std::string_view item) {
+        find<QAction>(item.data())->trigger();
+        ScenarioDialog* dialog = window->dialogs().openDialog(qs(item));
+        if (dialog != nullptr) {
+            dialog->activateWindow();
+            if (!QTest::qWaitForWindowActive(dialog))
+                qWarning("dialog not active");
+        }
+        return dialog;
+    }
+    bool closed(std::string_view item) const {
+        return window->dialogs().openDialog(qs(item)) == nullptr;
+    }
+    template <class T> T* in(QWidget* dialog, std::string_view name) {
+        T* w = dialog->findChild<T*>(qs(name));
+        if (w == nullptr)
+            qWarning("no control %s", std::string(name).c_str());
+        return w;
+    }
+};
+
+} // namespace
+
+class AdvancedGuiTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void activityTakesTheChosenFileOnOk() {
+        Advanced a;
+        QVERIFY(a.find<QAction>("mnuadvopt_7")->isEnabled());
+        ScenarioDialog* d = a.open("mnuadvopt_7");
+        QVERIFY(d != nullptr);
+        QCOMPARE(d->objectName(), QString("frmActiv"));
+        QCOMPARE(d->windowTitle(), QString("Activity"));
+        auto* ok = a.in<QPushButton>(d, "CmdLeave_1");
+        QCOMPARE(ok->text(), QString("OK"));
+        QVERIFY(ok->isDefault());
+        QCOMPARE(a.in<QPushButton>(d, "CmdLeave_0")->text(), QString("Cancel"));
+
+        // A missing name is reported and the scenario's value put back.
+        auto* text = a.in<QLineEdit>(d, "txtActivity");
+        text->setText("nowhere.dat");
+        ok->click();
+        QCOMPARE(a.ui.messageTexts().back(), std::string("nowhere.dat does not exist"));
+        QCOMPARE(text->text(), QString());
+        QVERIFY(!a.closed("mnuadvopt_7"));
+
+        const std::string chosen = a.tmp.write("data/ACTIVITY/act.dat", "x");
+        a.ui.answerFile(chosen);
+        a.in<QPushButton>(d, "changeCommand")->click();
+        QCOMPARE(a.ui.dialogs.back().request.title, std::string("Select Activity file"));
+        QCOMPARE(text->text(), QString::fromStdString(chosen));
+        // The menu item brings the open dialog forward with its text in place.
+        QCOMPARE(a.open("mnuadvopt_7"), d);
+        QCOMPARE(text->text(), QString::fromStdString(chosen));
+        ok->click();
+        QTRY_VERIFY(a.closed("mnuadvopt_7"));
+        QCOMPARE(a.session->scenario.runfiles[kActivity], chosen);
+    }
+
+    // Every member from its menu item: its controls as the table has them, hidden rows really
+    // hidden, Escape leaving the scenario alone.
+    void everyMemberShowsItsRows() {
+        Advanced a;
+        // A long path of the data tree in every slot.
+        auto& runfiles = a.session->scenario.runfiles;
+        for (std::size_t i = 0; i < runfiles.size(); ++i)
+            runfiles[i] = a.data + "/kelvaro 2026/SEASON/file" + std::to_string(i) + ".dat";
+        const auto before = runfiles;
+        for (const SingleFileMember& m : single_file_members()) {
+            ScenarioDialog* d = a.open(m.menuItem);
+            QVERIFY(d != nullptr);
+            QCOMPARE(d->objectName(), qs(m.form));
+            QCOMPARE(d->windowTitle(), qs(m.caption));
+            QCOMPARE(d->centredWhenLoaded(), m.centred);
+            for (const SingleFileRow& row : m.rows) {
+                auto* text = a.in<QLineEdit>(d, row.textBox);
+                auto* button = a.in<QPushButton>(d, row.changeButton);
+                QVERIFY(text != nullptr && button != nullptr);
+                QCOMPARE(text->isVisible(), !row.hidden);
+                QCOMPARE(button->isVisible(), !row.hidden);
+                QCOMPARE(button->text(), qs(row.changeCaption));
+                if (row.slot)
+                    QCOMPARE(text->text().toStdString(), runfiles[*row.slot]);
+                if (!row.label.empty()) {
+                    auto* label = a.in<QLabel>(d, row.label);
+                    QCOMPARE(label->text(), qs(row.labelText));
+                    QCOMPARE(label->isVisible(), !row.hidden);
+                    // Nothing cut off: the label has the room its text needs.
+                    if (!row.hidden)
+                        QVERIFY(label->height() >= label->heightForWidth(label->width()));
+                }
+                if (!row.hidden)
+                    QVERIFY(text->width() >= text->fontMetrics().horizontalAdvance(text->text()));
+            }
+            if (m.byModelYear) {
+                auto* box = a.in<QCheckBox>(d, m.byModelYear->checkBox);
+                QVERIFY(box->isVisible());
+                QCOMPARE(box->text(), qs(m.byModelYear->caption));
+                QVERIFY(box->width() >= box->sizeHint().width());
+                QVERIFY(a.in<QLabel>(d, m.byModelYear->label)->isVisible());
+            }
+            save_screenshot(d, std::string(m.form).c_str());
+            for (QLineEdit* edit : d->findChildren<QLineEdit*>())
+                edit->setText("typed");
+            QTest::keyClick(d, Qt::Key_Escape);
+            QTRY_VERIFY(a.closed(m.menuItem));
+        }
+        QVERIFY(runfiles == before);
+        QVERIFY(a.ui.messages.empty());
+    }
+};
+
+QTEST_MAIN(AdvancedGuiTest)
+#include "advanced_gui_test.moc"
