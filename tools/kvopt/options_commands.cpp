@@ -1,6 +1,7 @@
 #include "cli_session.h"
 #include "commands.h"
 #include "dialog_checks.h"
+#include "file_list_options.h"
 #include "optionsfile/reader.h"
 #include "optionsfile/scenario_values.h"
 #include "optionsfile/writer.h"
@@ -24,6 +25,7 @@ struct OptionsArgs {
     std::vector<std::string> sources;
     std::string region;   // --region
     bool noCheck = false; // --no-check: the dialogs' checks are skipped
+    FileListArgs fileLists;
 };
 
 // Reads the file as the interface would; true when it was usable.
@@ -104,6 +106,10 @@ void run_save(const Globals& globals, const OptionsArgs& args, int& exitCode) {
         exitCode = kRefused;
         return;
     }
+    if (!apply_file_list_options(*cli.session, args.fileLists, !args.noCheck, globals)) {
+        exitCode = kRefused;
+        return;
+    }
     const std::filesystem::path out = std::filesystem::absolute(args.out).lexically_normal();
     sc.newoptdir = out.parent_path().string();
     sc.newoptfile = out.filename().string();
@@ -134,6 +140,7 @@ void register_options_commands(CLI::App& app, Globals& globals) {
     save->add_option("--set", args->sets, "NAME=VALUE; NAME is one of: " + names);
     add_region_option(*save, args->region);
     add_sources_option(*save, args->sources);
+    add_file_list_options(*save, args->fileLists);
     save->add_flag("--no-check", args->noCheck,
                    "Store the values set without the checks of the dialogs that edit them");
     save->callback([&globals, args] { run_save(globals, *args, globals.exitCode); });
