@@ -8,7 +8,11 @@
 
 namespace kv {
 
-GrowthDialog::GrowthDialog(Session& session) : session_(session) {}
+GrowthDialog::GrowthDialog(Session& session)
+    : FileListDialog(session, {.title = "Select Growth file",
+                               .filter = "Growth Files (*.grw)|*.grw|All files (*.*)|*.*",
+                               .folder = "growth",
+                               .check83 = true}) {}
 
 void GrowthDialog::load() {
     const Scenario& sc = session_.scenario;
@@ -31,20 +35,6 @@ bool GrowthDialog::click() {
     if (filled)
         txtgrowVisible_ = true;
     return filled;
-}
-
-FileDialogRequest GrowthDialog::addRequest() const {
-    FileDialogRequest request;
-    request.title = "Select Growth file";
-    request.filter = "Growth Files (*.grw)|*.grw|All files (*.*)|*.*";
-    request.filterIndex = 1;
-    request.initialDir = data_folder(session_, "growth");
-    return request;
-}
-
-void GrowthDialog::add() {
-    if (const auto path = choose_file(session_, addRequest(), true))
-        addFile(*path);
 }
 
 bool GrowthDialog::addFile(const std::string& path, bool checkExistence) {

@@ -57,6 +57,20 @@ void FileListBox::removeSelected() {
     selection_.reset(lines_.size());
 }
 
+void FileListDialog::add() {
+    if (const auto path = choose_file(session_, addRequest(), addDialog_.check83))
+        addFile(*path);
+}
+
+FileDialogRequest FileListDialog::addRequest() const {
+    FileDialogRequest request;
+    request.title = std::string(addDialog_.title);
+    request.filter = std::string(addDialog_.filter);
+    request.filterIndex = 1;
+    request.initialDir = data_folder(session_, addDialog_.folder);
+    return request;
+}
+
 std::string data_folder(const Session& session, std::string_view folder) {
     const std::string dir = session.join(session.settings.datadir, folder);
     const std::string found = resolve_existing_path(dir);

@@ -53,6 +53,55 @@ private:
     ListSelection selection_;
 };
 
+// What the Growth and Equipment Population dialogs share: a list box that is the working copy
+// of a file list, edited by Add, Delete and Replace and stored when the dialog closes without
+// Cancel; the `cancelled` flag of the last OK or Cancel, kept between openings.
+class FileListDialog {
+public:
+    // The Open dialog of "Add...".
+    struct AddDialog {
+        std::string_view title;
+        std::string_view filter;
+        std::string_view folder; // below the data directory
+        bool check83 = false;    // shown again until the name passes the 8.3 check
+    };
+
+    virtual ~FileListDialog() = default;
+
+    const std::vector<std::string>& lines() const { return list_.lines(); }
+    ListSelection& selection() { return list_.selection(); }
+
+    // "Add...": the Open dialog, then addFile with the chosen path.
+    void add();
+    // What Add does with a chosen file. `checkExistence` false skips the existence check.
+    // False when it was refused (its message has been shown).
+    virtual bool addFile(const std::string& path, bool checkExistence = true) = 0;
+    // "Delete": removes every selected line.
+    void del() { list_.removeSelected(); }
+    // "Replace": a line takes the text of the dialog's text box.
+    virtual void replace() = 0;
+    // OK, and Cancel or Escape: the dialog closes.
+    void ok() { cancelled_ = false; }
+    void cancel() { cancelled_ = true; }
+    bool cancelled() const { return cancelled_; }
+    // The closing step, on every close: the scenario's list is rewritten from the list box
+    // unless the last OK or Cancel of this dialog was Cancel.
+    virtual void unload() = 0;
+
+    FileDialogRequest addRequest() const;
+
+protected:
+    FileListDialog(Session& session, AddDialog addDialog)
+        : session_(session), addDialog_(addDialog) {}
+
+    Session& session_;
+    FileListBox list_;
+    bool cancelled_ = false;
+
+private:
+    AddDialog addDialog_;
+};
+
 // The folder `folder` of the data directory, where the file lists' Open dialogs start. A data
 // tree copied from Windows may spell its folders in another case: the folder as it exists is
 // answered when there is one.

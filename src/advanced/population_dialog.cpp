@@ -11,7 +11,10 @@
 
 namespace kv {
 
-PopulationDialog::PopulationDialog(Session& session) : session_(session) {}
+PopulationDialog::PopulationDialog(Session& session)
+    : FileListDialog(session, {.title = "Select Allocation file",
+                               .filter = "Equip Files (*.pop)|*.pop|All files (*.*)|*.*",
+                               .folder = "pop"}) {}
 
 void PopulationDialog::load() {
     std::vector<std::string> paths;
@@ -24,20 +27,6 @@ void PopulationDialog::load() {
 void PopulationDialog::click() {
     if (const auto line = list_.selection().current(); line && *line < lines().size())
         seledit_ = lines()[*line];
-}
-
-FileDialogRequest PopulationDialog::addRequest() const {
-    FileDialogRequest request;
-    request.title = "Select Allocation file";
-    request.filter = "Equip Files (*.pop)|*.pop|All files (*.*)|*.*";
-    request.filterIndex = 1;
-    request.initialDir = data_folder(session_, "pop");
-    return request;
-}
-
-void PopulationDialog::add() {
-    if (const auto path = choose_file(session_, addRequest(), false))
-        addFile(*path);
 }
 
 bool PopulationDialog::listedElsewhere(const std::string& text, std::size_t except) const {

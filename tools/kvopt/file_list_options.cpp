@@ -17,7 +17,8 @@ std::string full_path(const std::filesystem::path& start, const std::string& val
     return (start / value).lexically_normal().string();
 }
 
-// The comma-separated paths of a list option; an empty value is an empty list.
+// The comma-separated paths of a list option, each without the blanks around it; an empty
+// value is an empty list.
 std::vector<std::string> path_list(const std::filesystem::path& start, const std::string& value) {
     std::vector<std::string> paths;
     if (kv::trim(value).empty())
@@ -25,7 +26,7 @@ std::vector<std::string> path_list(const std::filesystem::path& start, const std
     std::string::size_type from = 0;
     for (;;) {
         const auto comma = value.find(',', from);
-        paths.push_back(full_path(start, value.substr(from, comma - from)));
+        paths.push_back(full_path(start, kv::trim(value.substr(from, comma - from))));
         if (comma == std::string::npos)
             return paths;
         from = comma + 1;
@@ -78,15 +79,15 @@ bool apply_alloc(kv::Session& session, const FileListArgs& args, bool check,
     return true;
 }
 
-bool apply_growth(kv::Session& session, const std::string& value, bool check,
-                  const std::filesystem::path& start) {
-    kv::GrowthDialog dialog(session);
-    dialog.load();
+// Replaces a whole list as a user of the Growth or Equipment Population dialog does: every
+// line selected and deleted, each path added, OK.
+bool replace_list(kv::Session& session, kv::FileListDialog& dialog, const std::string& value,
+                  bool check, bool check83, const std::filesystem::path& start) {
     select_all(dialog.selection());
     dialog.del();
     for (const std::string& path : path_list(start, value)) {
         // The Open dialog of Add takes no name that fails the 8.3 check.
-        if (check && !kv::check_83_name(path, session.ui))
+        if (check && check83 && !kv::check_83_name(path, session.ui))
             return false;
         if (!dialog.addFile(path, check))
             return false;
@@ -96,19 +97,18 @@ bool apply_growth(kv::Session& session, const std::string& value, bool check,
     return true;
 }
 
+bool apply_growth(kv::Session& session, const std::string& value, bool check,
+                  const std::filesystem::path& start) {
+    kv::GrowthDialog dialog(session);
+    dialog.load();
+    return replace_list(session, dialog, value, check, true, start);
+}
+
 bool apply_pop(kv::Session& session, const std::string& value, bool check,
                const std::filesystem::path& start) {
     kv::PopulationDialog dialog(session);
     dialog.load();
-    select_all(dialog.selection());
-    dialog.del();
-    for (const std::string& path : path_list(start, value)) {
-        if (!dialog.addFile(path, check))
-            return false;
-    }
-    dialog.ok();
-    dialog.unload();
-    return true;
+    return replace_list(session, dialog, value, check, false, start);
 }
 
 } // namespace

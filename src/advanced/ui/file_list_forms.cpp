@@ -12,166 +12,120 @@
 
 namespace kv {
 
-namespace {
-
-// Builds the shared controls in their tab order and lays them out: the list, the text box
-// (below its label when there is one), the row of buttons.
-FileListControls build_controls(ScenarioDialog* form, const char* listName, const char* editName,
-                                const char* labelName, const char* labelText) {
-    FileListControls c;
-    c.list = file_list_widget(listName, form);
+FileListForm::FileListForm(FileListDialog& logic, QWidget* owner, const char* listName,
+                           const char* editName, const char* labelName, const char* labelText)
+    : ScenarioDialog(owner), logic_(logic) {
+    // Made in their tab order.
+    list_ = file_list_widget(listName, this);
     if (labelName != nullptr)
-        c.label = named<QLabel>(labelName, labelText, form);
-    c.edit = path_edit(editName, form);
-    if (c.label != nullptr)
-        c.label->setBuddy(c.edit);
-    c.del = named<QPushButton>("CmdDel", "Delete", form);
-    c.ok = named<QPushButton>(indexed("CmdLeave", 1), "OK", form);
-    c.replace = named<QPushButton>("Replace", "Replace", form);
-    c.cancel = named<QPushButton>(indexed("CmdLeave", 0), "Cancel", form);
-    c.add = named<QPushButton>("CmdAdd", "Add...", form);
-    c.ok->setDefault(true);
-    for (QPushButton* button : {c.del, c.replace, c.cancel, c.add})
+        label_ = named<QLabel>(labelName, labelText, this);
+    edit_ = path_edit(editName, this);
+    if (label_ != nullptr)
+        label_->setBuddy(edit_);
+    auto* del = named<QPushButton>("CmdDel", "Delete", this);
+    auto* ok = named<QPushButton>(indexed("CmdLeave", 1), "OK", this);
+    auto* replace = named<QPushButton>("Replace", "Replace", this);
+    auto* cancel = named<QPushButton>(indexed("CmdLeave", 0), "Cancel", this);
+    auto* add = named<QPushButton>("CmdAdd", "Add...", this);
+    ok->setDefault(true);
+    for (QPushButton* button : {del, replace, cancel, add})
         button->setAutoDefault(false);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    for (QPushButton* button : {c.del, c.ok, c.replace, c.cancel, c.add})
-        buttons->addWidget(button);
-    auto* layout = new QVBoxLayout(form);
-    layout->addWidget(c.list, 1);
-    if (c.label != nullptr) {
-        // Hiding the label and text box must not make the window jump.
-        for (QWidget* w : {static_cast<QWidget*>(c.label), static_cast<QWidget*>(c.edit)}) {
-            QSizePolicy policy = w->sizePolicy();
-            policy.setRetainSizeWhenHidden(true);
-            w->setSizePolicy(policy);
-        }
-        layout->addWidget(c.label);
-    }
-    layout->addWidget(c.edit);
-    layout->addSpacing(6);
-    layout->addLayout(buttons);
-    return c;
-}
-
-} // namespace
-
-GrowthForm::GrowthForm(GrowthDialog& logic, QWidget* owner) : ScenarioDialog(owner), logic_(logic) {
-    setObjectName("frmgrow");
-    setWindowTitle("Growth");
-    c_ = build_controls(this, "lstGrow", "txtgrow", "current_label", "Current Selection");
-
-    connect(c_.edit, &QLineEdit::textChanged, this,
-            [this](const QString& text) { logic_.setTxtgrow(text.toStdString()); });
-    connect(c_.list, &QListWidget::itemSelectionChanged, this, [this] { clicked(false); });
-    connect(c_.list, &QListWidget::itemClicked, this, [this] { clicked(true); });
-    connect(c_.list, &QListWidget::itemDoubleClicked, this, [this] { clicked(true); });
-    connect(c_.add, &QPushButton::clicked, this, [this] {
-        logic_.add();
-        showLogic();
-    });
-    connect(c_.del, &QPushButton::clicked, this, [this] {
-        logic_.del();
-        showLogic();
-    });
-    connect(c_.replace, &QPushButton::clicked, this, [this] {
-        logic_.replace();
-        showLogic();
-    });
-    connect(c_.ok, &QPushButton::clicked, this, [this] {
+    const auto action = [this](void (FileListDialog::*handler)()) {
+        return [this, handler] {
+            (logic_.*handler)();
+            showLogic();
+        };
+    };
+    connect(add, &QPushButton::clicked, this, action(&FileListDialog::add));
+    connect(del, &QPushButton::clicked, this, action(&FileListDialog::del));
+    connect(replace, &QPushButton::clicked, this, action(&FileListDialog::replace));
+    connect(ok, &QPushButton::clicked, this, [this] {
         logic_.ok();
         close();
     });
-    connect(c_.cancel, &QPushButton::clicked, this, [this] {
+    connect(cancel, &QPushButton::clicked, this, [this] {
         logic_.cancel();
         close();
     });
 
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    for (QPushButton* button : {del, ok, replace, cancel, add})
+        buttons->addWidget(button);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(list_, 1);
+    if (label_ != nullptr) {
+        // Hiding the label and text box must not make the window jump.
+        for (QWidget* w : {static_cast<QWidget*>(label_), static_cast<QWidget*>(edit_)}) {
+            QSizePolicy policy = w->sizePolicy();
+            policy.setRetainSizeWhenHidden(true);
+            w->setSizePolicy(policy);
+        }
+        layout->addWidget(label_);
+    }
+    layout->addWidget(edit_);
+    layout->addSpacing(6);
+    layout->addLayout(buttons);
+}
+
+void FileListForm::unload() {
+    logic_.unload();
+}
+
+void FileListForm::escape() {
+    logic_.cancel();
+    close();
+}
+
+GrowthForm::GrowthForm(GrowthDialog& logic, QWidget* owner)
+    : FileListForm(logic, owner, "lstGrow", "txtgrow", "current_label", "Current Selection"),
+      logic_(logic) {
+    setObjectName("frmgrow");
+    setWindowTitle("Growth");
+    connect(edit_, &QLineEdit::textChanged, this,
+            [this](const QString& text) { logic_.setTxtgrow(text.toStdString()); });
+    connect(list_, &QListWidget::itemSelectionChanged, this, [this] { clicked(false); });
+    connect(list_, &QListWidget::itemClicked, this, [this] { clicked(true); });
+    connect(list_, &QListWidget::itemDoubleClicked, this, [this] { clicked(true); });
     logic_.load();
     showLogic();
 }
 
 void GrowthForm::clicked(bool byMouse) {
-    take_selection(c_.list, logic_.selection());
+    take_selection(list_, logic_.selection());
     const bool filled = logic_.click();
     showLogic();
     // A mouse click hands the focus to the text box; the keyboard keeps it in the list, so
     // the arrow keys still move through the lines.
     if (filled && byMouse)
-        c_.edit->setFocus(Qt::MouseFocusReason);
+        edit_->setFocus(Qt::MouseFocusReason);
 }
 
 void GrowthForm::showLogic() {
-    show_list(c_.list, logic_.lines(), logic_.selection());
-    show_text(c_.edit, logic_.txtgrow());
-    c_.edit->setVisible(logic_.txtgrowVisible());
-    c_.label->setVisible(logic_.txtgrowVisible());
-}
-
-void GrowthForm::unload() {
-    logic_.unload();
-}
-
-void GrowthForm::escape() {
-    logic_.cancel();
-    close();
+    show_list(list_, logic_.lines(), logic_.selection());
+    show_text(edit_, logic_.txtgrow());
+    edit_->setVisible(logic_.txtgrowVisible());
+    label_->setVisible(logic_.txtgrowVisible());
 }
 
 EquipForm::EquipForm(PopulationDialog& logic, QWidget* owner)
-    : ScenarioDialog(owner), logic_(logic) {
+    : FileListForm(logic, owner, "lstEquip", "SelEdit"), logic_(logic) {
     setObjectName("frmEquip");
     setWindowTitle("Equipment Population");
-    c_ = build_controls(this, "lstEquip", "SelEdit", nullptr, nullptr);
-
-    connect(c_.edit, &QLineEdit::textChanged, this,
+    connect(edit_, &QLineEdit::textChanged, this,
             [this](const QString& text) { logic_.setSelEdit(text.toStdString()); });
-    connect(c_.list, &QListWidget::itemSelectionChanged, this,
-            [this] { take_selection(c_.list, logic_.selection()); });
-    const auto clicked = [this] {
-        take_selection(c_.list, logic_.selection());
+    follow_list(list_, logic_.selection(), [this] {
         logic_.click();
         showLogic();
-    };
-    connect(c_.list, &QListWidget::currentRowChanged, this, clicked);
-    connect(c_.list, &QListWidget::itemClicked, this, clicked);
-    connect(c_.add, &QPushButton::clicked, this, [this] {
-        logic_.add();
-        showLogic();
     });
-    connect(c_.del, &QPushButton::clicked, this, [this] {
-        logic_.del();
-        showLogic();
-    });
-    connect(c_.replace, &QPushButton::clicked, this, [this] {
-        logic_.replace();
-        showLogic();
-    });
-    connect(c_.ok, &QPushButton::clicked, this, [this] {
-        logic_.ok();
-        close();
-    });
-    connect(c_.cancel, &QPushButton::clicked, this, [this] {
-        logic_.cancel();
-        close();
-    });
-
     logic_.load();
     showLogic();
 }
 
 void EquipForm::showLogic() {
-    show_list(c_.list, logic_.lines(), logic_.selection());
-    show_text(c_.edit, logic_.selEdit());
-}
-
-void EquipForm::unload() {
-    logic_.unload();
-}
-
-void EquipForm::escape() {
-    logic_.cancel();
-    close();
+    show_list(list_, logic_.lines(), logic_.selection());
+    show_text(edit_, logic_.selEdit());
 }
 
 } // namespace kv

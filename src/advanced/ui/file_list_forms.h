@@ -11,53 +11,55 @@ class QPushButton;
 
 namespace kv {
 
-// The controls the Growth and Equipment Population windows share: the list box, a text box
-// below it (with a label in Growth) and one row of buttons "Delete", "OK", "Replace",
-// "Cancel", "Add...".
-struct FileListControls {
-    QListWidget* list = nullptr;
-    QLabel* label = nullptr; // none in Equipment Population
-    QLineEdit* edit = nullptr;
-    QPushButton* del = nullptr;
-    QPushButton* ok = nullptr;
-    QPushButton* replace = nullptr;
-    QPushButton* cancel = nullptr;
-    QPushButton* add = nullptr;
+// What the Growth and Equipment Population windows share: the list box, a text box below it
+// (with a label in Growth) and one row of buttons "Delete", "OK", "Replace", "Cancel",
+// "Add...", each handed to the dialog's logic.
+class FileListForm : public ScenarioDialog {
+    Q_OBJECT
+protected:
+    // `labelName` null: the text box has no label.
+    FileListForm(FileListDialog& logic, QWidget* owner, const char* listName, const char* editName,
+                 const char* labelName = nullptr, const char* labelText = nullptr);
+
+    void unload() override;
+    void escape() override;
+    // Shows what the logic holds.
+    virtual void showLogic() = 0;
+
+    QListWidget* list_ = nullptr;
+    QLabel* label_ = nullptr;
+    QLineEdit* edit_ = nullptr;
+
+private:
+    FileListDialog& logic_;
 };
 
 // The window of the Growth dialog.
-class GrowthForm : public ScenarioDialog {
+class GrowthForm : public FileListForm {
     Q_OBJECT
 public:
     GrowthForm(GrowthDialog& logic, QWidget* owner);
 
 protected:
-    void unload() override;
-    void escape() override;
+    void showLogic() override;
 
 private:
-    void showLogic();
     void clicked(bool byMouse);
 
     GrowthDialog& logic_;
-    FileListControls c_;
 };
 
 // The window of the Equipment Population dialog.
-class EquipForm : public ScenarioDialog {
+class EquipForm : public FileListForm {
     Q_OBJECT
 public:
     EquipForm(PopulationDialog& logic, QWidget* owner);
 
 protected:
-    void unload() override;
-    void escape() override;
+    void showLogic() override;
 
 private:
-    void showLogic();
-
     PopulationDialog& logic_;
-    FileListControls c_;
 };
 
 } // namespace kv

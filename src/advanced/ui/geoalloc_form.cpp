@@ -63,16 +63,11 @@ GeoAllocForm::GeoAllocForm(GeoAllocDialog& logic, QWidget* owner)
             [this](const QString& text) { logic_.setSelEdit(text.toStdString()); });
     connect(txtalloc_, &QLineEdit::textChanged, this,
             [this](const QString& text) { logic_.setTxtalloc(text.toStdString()); });
-    connect(lstalloc_, &QListWidget::itemSelectionChanged, this,
-            [this] { take_selection(lstalloc_, logic_.selection()); });
     // A click, or the keyboard moving the current line, puts its file into the text box.
-    const auto clicked = [this] {
-        take_selection(lstalloc_, logic_.selection());
+    follow_list(lstalloc_, logic_.selection(), [this] {
         logic_.click();
         showLogic();
-    };
-    connect(lstalloc_, &QListWidget::currentRowChanged, this, clicked);
-    connect(lstalloc_, &QListWidget::itemClicked, this, clicked);
+    });
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(add);

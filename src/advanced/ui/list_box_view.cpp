@@ -66,6 +66,17 @@ void take_selection(const QListWidget* list, ListSelection& selection) {
                                  : std::optional<std::size_t>(static_cast<std::size_t>(row)));
 }
 
+void follow_list(QListWidget* list, ListSelection& selection, std::function<void()> clicked) {
+    QObject::connect(list, &QListWidget::itemSelectionChanged, list,
+                     [list, &selection] { take_selection(list, selection); });
+    const auto click = [list, &selection, clicked = std::move(clicked)] {
+        take_selection(list, selection);
+        clicked();
+    };
+    QObject::connect(list, &QListWidget::currentRowChanged, list, click);
+    QObject::connect(list, &QListWidget::itemClicked, list, click);
+}
+
 void show_text(QLineEdit* edit, const std::string& text) {
     const QString shown = QString::fromStdString(text);
     if (edit->text() == shown)

@@ -3,6 +3,7 @@
 #include "advanced/list_box.h"
 
 #include <QString>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,10 @@ void show_list(QListWidget* list, const std::vector<std::string>& lines,
                const ListSelection& selection);
 // Copies what the user selected, and the current line, into the logic's selection.
 void take_selection(const QListWidget* list, ListSelection& selection);
+
+// Keeps the logic's selection in step with the list box, and calls `clicked` after the user
+// clicked a line or moved the current line with the keyboard.
+void follow_list(QListWidget* list, ListSelection& selection, std::function<void()> clicked);
 
 // Shows a text in a text box without reporting it back as typed.
 void show_text(QLineEdit* edit, const std::string& text);

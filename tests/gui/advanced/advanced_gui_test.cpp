@@ -218,6 +218,7 @@ private slots:
         a.ui.answerFile(xref);
         a.in<QPushButton>(d, "cmdlookup")->click();
         QCOMPARE(a.in<QLineEdit>(d, "txtalloc")->text(), QString::fromStdString(xref));
+        save_screenshot(d, "geoalloc");
 
         a.in<QPushButton>(d, "cmdfin_0")->click();
         QTRY_VERIFY(a.closed("mnuadvopt_0"));
