@@ -2,12 +2,9 @@
 #include "advanced/geoalloc_dialog.h"
 #include "advanced/growth_dialog.h"
 #include "advanced/population_dialog.h"
-#include "optionsfile/writer.h"
-#include "support/options_text.h"
 #include "support/session_fixture.h"
 
 #include <gtest/gtest.h>
-#include <sstream>
 
 namespace kv::test {
 namespace {
@@ -378,70 +375,6 @@ TEST_F(PopulationTest, ReplaceRefusesWhatTheListCannotHold) {
     dialog.unload();
     EXPECT_EQ(paths(sc().popfiles_saved), (std::vector<std::string>{ca, tx}));
     EXPECT_FALSE(sc().changed_pop);
-}
-
-// After the three dialogs a save regenerates exactly the packets whose flags they set.
-TEST_F(FileListTest, SavingRegeneratesOnlyThePacketsTheDialogsChanged) {
-    const std::string templ = complete_options_file();
-    ASSERT_EQ(readText(templ), ReadOutcome::Loaded);
-    const auto written = [&] {
-        std::istringstream in(templ);
-        std::ostringstream out;
-        EXPECT_TRUE(write_options_stream(sc(), in, out, PathRules::posix(), "T").ok);
-        return out.str();
-    };
-    const std::string unchanged = header_line("T") + "\r\n" + templ;
-
-    // Cancel in each: nothing regenerated.
-    GeoAllocDialog geo(*session);
-    GrowthDialog growth(*session);
-    PopulationDialog population(*session);
-    geo.load();
-    ASSERT_TRUE(geo.addFile(file("tx_house.alo")));
-    geo.cancel();
-    geo.unload();
-    growth.load();
-    growth.cancel();
-    growth.unload();
-    population.load();
-    population.cancel();
-    population.unload();
-    EXPECT_EQ(written(), unchanged);
-
-    // The allocation list only.
-    geo.load();
-    geo.setTxtalloc(file("new.xrf"));
-    ASSERT_TRUE(geo.addFile(file("tx_house.alo")));
-    ASSERT_TRUE(geo.ok());
-    geo.unload();
-    std::string expected = with_packet_body(templ, "/ALLOC FILES/",
-                                            "Census population  :/data/ALLOCATE/ca_pop.alo\r\n"
-                                            "Family housing     :/data/ALLOCATE/ca_house.alo\r\n"
-                                            "Family housing     :" +
-                                                dir.str() + "/tx_house.alo\r\n");
-    // The lookup table sits in /RUNFILES/, which is always regenerated.
-    const std::string oldXref = "ALLOC XREF         : /data/ALLOCATE/allocate.xrf";
-    expected.replace(expected.find(oldXref), oldXref.size(),
-                     "ALLOC XREF         : " + dir.str() + "/new.xrf");
-    EXPECT_EQ(written(), header_line("T") + "\r\n" + expected);
-
-    // Then the growth and population lists.
-    growth.load();
-    growth.addFile(file("b.grw"));
-    growth.ok();
-    growth.unload();
-    population.load();
-    population.selection().setSelected(0, true);
-    population.del();
-    population.ok();
-    population.unload();
-    expected = with_packet_body(expected, "/GROWTH FILES/",
-                                "Growth FILE        : /data/growth/nation.grw\r\n"
-                                "Growth FILE        : " +
-                                    dir.str() + "/b.grw\r\n");
-    expected =
-        with_packet_body(expected, "/POP FILES/", "Population file    :/data/pop/tx.pop\r\n");
-    EXPECT_EQ(written(), header_line("T") + "\r\n" + expected);
 }
 
 } // namespace
