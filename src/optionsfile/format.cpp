@@ -45,4 +45,16 @@ std::optional<Packet> packet_opened_by(std::string_view line) {
     return std::nullopt;
 }
 
+std::string by_model_year_path(std::string_view outputPath, std::string_view extension) {
+    const auto nameStart = outputPath.find_last_of("\\/");
+    const auto dot = outputPath.rfind('.');
+    const bool dotInName =
+        dot != std::string_view::npos && (nameStart == std::string_view::npos || dot > nameStart);
+    std::string out(dotInName ? outputPath.substr(0, dot + 1) : outputPath);
+    if (!dotInName)
+        out += '.';
+    out += extension;
+    return out;
+}
+
 } // namespace kv::format

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <optional>
+#include <string>
 #include <string_view>
 
 // The text form of the options file: packet names, descriptors, labels and columns.
@@ -28,9 +29,9 @@ inline constexpr std::size_t kPacketCount = 13;
 
 // In the order the reader compares them with a line.
 inline constexpr std::array<Packet, kPacketCount> kReaderOrder = {
-    Packet::Runfiles,     Packet::PopFiles,       Packet::Options,      Packet::Period,
-    Packet::EmfacFiles,   Packet::DeteriorateFiles, Packet::Region,     Packet::SourceCategory,
-    Packet::AllocFiles,   Packet::GrowthFiles,    Packet::StageII,      Packet::ModelyearOut,
+    Packet::Runfiles,   Packet::PopFiles,         Packet::Options, Packet::Period,
+    Packet::EmfacFiles, Packet::DeteriorateFiles, Packet::Region,  Packet::SourceCategory,
+    Packet::AllocFiles, Packet::GrowthFiles,      Packet::StageII, Packet::ModelyearOut,
     Packet::DailyFiles,
 };
 
@@ -39,6 +40,11 @@ std::string_view packet_name(Packet packet);
 // The managed packet a line opens: the line with leading blanks removed and upper-cased
 // begins with the packet's name, slashes included.
 std::optional<Packet> packet_opened_by(std::string_view line);
+
+// A by-model-year file of the output data file `outputPath`: the path up to and including
+// the last "." of its file name, followed by `extension` ("BMX", "BMV"); a file name without
+// a "." gets one. The directory is never cut, whatever dots it holds.
+std::string by_model_year_path(std::string_view outputPath, std::string_view extension);
 
 inline constexpr std::string_view kEnd = "/END/";
 inline constexpr std::string_view kHeaderText = "Written by Kelvaro interface at ";
@@ -59,10 +65,9 @@ inline constexpr std::string_view pollutantkeys =
 
 // The labels written for slots 0 to 14 of /EMFAC FILES/ and /DETERIORATE FILES/.
 inline constexpr std::array<std::string_view, 15> kPollutantLabels = {
-    "THC exhaust",  "CO exhaust",       "NOX exhaust",       "PM exhaust",
-    "BSFC",         "Crankcase",        "Spillage",          "Diurnal",
-    "Tank Perm",    "Non-RM Hose Perm", "RM Fill Neck Perm", "RM Supply/Return",
-    "RM Vent Perm", "Hot Soaks",        "RuningLoss",
+    "THC exhaust",       "CO exhaust",       "NOX exhaust",  "PM exhaust", "BSFC",
+    "Crankcase",         "Spillage",         "Diurnal",      "Tank Perm",  "Non-RM Hose Perm",
+    "RM Fill Neck Perm", "RM Supply/Return", "RM Vent Perm", "Hot Soaks",  "RuningLoss",
 };
 
 // /OPTIONS/ labels, by position 1 to 12 (index 0 to 11).
@@ -81,9 +86,9 @@ inline constexpr std::array<std::string_view, 8> kPeriodLabels = {
 };
 
 inline constexpr std::array<std::string_view, 3> kPeriodTypeCaptions = {"Annual", "Monthly",
-                                                                         "Seasonal"};
+                                                                        "Seasonal"};
 inline constexpr std::array<std::string_view, 2> kSummationCaptions = {"Typical day",
-                                                                        "Period total"};
+                                                                       "Period total"};
 
 inline constexpr std::string_view kRegionLevelLabel = "Region Level       : ";
 inline constexpr std::array<std::string_view, 4> kRegionLevelKeywords = {"50STATE", "STATE",

@@ -2,6 +2,7 @@
 
 #include "optionsfile/format.h"
 #include "optionsfile/line_source.h"
+#include "optionsfile/packet_bounds.h"
 #include "optionsfile/validation.h"
 #include "shell/dialog_helpers.h"
 #include "shell/run_error.h"
@@ -48,19 +49,6 @@ struct ReadChain {
 ReadOutcome read_file(Session& session, ReadChain& chain);
 std::optional<ReadOutcome> ask_for_replacement(Session& session, ReadChain& chain);
 
-bool starts_with_end(std::string_view text) {
-    return upper(text.substr(0, 5)) == format::kEnd;
-}
-
-// "/END/" in column 1, any case.
-bool is_terminator(std::string_view line) {
-    return starts_with_end(line);
-}
-// "/END/" after optional leading blanks.
-bool is_indented_terminator(std::string_view line) {
-    return starts_with_end(trim_left(line));
-}
-
 class PacketReader {
 public:
     PacketReader(Session& session, ReadChain& chain, LineSource& lines, std::string fullPath)
@@ -70,30 +58,34 @@ public:
     ReadOutcome run();
 
 private:
-    void readPacket(Packet packet);
-    void get_runfiles();
-    void get_options();
-    void get_stage2();
-    void get_period_options();
-    void get_region_options();
-    void get_source_options();
-    void get_file_list(AllocCollection& target, AllocCollection& saved, bool population);
-    void get_growth_files();
-    void get_factor_files(bool emissionFactors);
-    void get_modelyear_out();
-    void get_daily_files();
+    // Each packet reader takes the lines of its packet's body; PacketBody says where the
+    // packet ends, exactly as the writer sees it.
+    void readPacket(Packet packet, PacketBody& body);
+    void get_runfiles(PacketBody& body);
+    void get_options(PacketBody& body);
+    void get_stage2(PacketBody& body);
+    void get_period_options(PacketBody& body);
+    void get_region_options(PacketBody& body);
+    void get_source_options(PacketBody& body);
+    void get_file_list(PacketBody& body, AllocCollection& target, AllocCollection& saved,
+                       bool population);
+    void get_growth_files(PacketBody& body);
+    void get_factor_files(PacketBody& body, bool emissionFactors);
+    void get_modelyear_out(PacketBody& body);
+    void get_daily_files(PacketBody& body);
 
     // A path value: trimmed text after the colon, in the platform's case for paths.
     std::string pathValue(std::string_view line) const {
         return s_.rules.readPath(colon_value_keep_case(line));
     }
-    // Reads the next line or raises "Input past end of file".
-    void mustRead(std::string& line) {
-        if (!lines_.next(line))
+    // Reads the next line of the packet or raises "Input past end of file".
+    static void mustRead(PacketBody& body, std::string& line) {
+        if (!body.next(line))
             throw RunError(kInputPastEndOfFile);
     }
-    void setRunFileDirectory(std::string_view value, std::string& dir, std::string& file,
+    void setRunFileDirectory(const std::string& value, std::string& dir, std::string& file,
                              std::size_t slot);
+    std::string joinRunFile(std::string_view dir, std::string_view file) const;
     void refuse(const std::string& message, MessageIcon icon = MessageIcon::None);
 
     Session& s_;
@@ -150,10 +142,16 @@ ReadOutcome PacketReader::run() {
 
     try {
         std::string line;
+        // Lines outside the managed packets are skipped. A packet this program does not
+        // manage ends at the first line that begins a managed one (see PacketBody), so the
+        // writer, which walks those packets too, finds the same packets as this scan.
         while (lines_.next(line)) {
             if (const auto packet = format::packet_opened_by(line)) {
                 found_flag(sc_, *packet) = true;
-                readPacket(*packet);
+                PacketBody body(lines_, *packet);
+                readPacket(*packet, body);
+                // The rest of the packet: the terminator of /PERIOD/, which its reader leaves.
+                body.skip();
             }
         }
     } catch (const RunError& e) {
@@ -223,57 +221,67 @@ ReadOutcome PacketReader::run() {
     return ReadOutcome::Loaded;
 }
 
-void PacketReader::readPacket(Packet packet) {
+void PacketReader::readPacket(Packet packet, PacketBody& body) {
     switch (packet) {
     case Packet::Runfiles:
-        return get_runfiles();
+        return get_runfiles(body);
     case Packet::PopFiles:
-        return get_file_list(sc_.popfiles, sc_.popfiles_saved, true);
+        return get_file_list(body, sc_.popfiles, sc_.popfiles_saved, true);
     case Packet::Options:
-        return get_options();
+        return get_options(body);
     case Packet::Period:
-        return get_period_options();
+        return get_period_options(body);
     case Packet::EmfacFiles:
-        return get_factor_files(true);
+        return get_factor_files(body, true);
     case Packet::DeteriorateFiles:
-        return get_factor_files(false);
+        return get_factor_files(body, false);
     case Packet::Region:
-        return get_region_options();
+        return get_region_options(body);
     case Packet::SourceCategory:
-        return get_source_options();
+        return get_source_options(body);
     case Packet::AllocFiles:
-        return get_file_list(sc_.allocfiles, sc_.allocfiles_saved, false);
+        return get_file_list(body, sc_.allocfiles, sc_.allocfiles_saved, false);
     case Packet::GrowthFiles:
-        return get_growth_files();
+        return get_growth_files(body);
     case Packet::StageII:
-        return get_stage2();
+        return get_stage2(body);
     case Packet::ModelyearOut:
-        return get_modelyear_out();
+        return get_modelyear_out(body);
     case Packet::DailyFiles:
-        return get_daily_files();
+        return get_daily_files(body);
     }
 }
 
 // The message and output data files are held as full paths: a value without a directory
 // lies in the options file's directory, a relative directory lies under the model directory.
-void PacketReader::setRunFileDirectory(std::string_view value, std::string& dir, std::string& file,
-                                       std::size_t slot) {
+// A directory with a drive letter (a file written on Windows) is not relative: the value is
+// kept as it was written, so that saving the file gives it back unchanged.
+void PacketReader::setRunFileDirectory(const std::string& value, std::string& dir,
+                                       std::string& file, std::size_t slot) {
     dir = dir_part(value);
     file = file_name_part(value);
     if (dir.empty())
         dir = sc_.optdir;
+    if (!s_.rules.isAbsolute(dir) && PathRules::hasDriveLetter(dir)) {
+        sc_.runfiles[slot] = value;
+        return;
+    }
     if (!s_.rules.isAbsolute(dir))
         dir = s_.join(s_.settings.modeldir, dir);
     sc_.runfiles[slot] = s_.join(dir, file);
 }
 
-void PacketReader::get_runfiles() {
+// A file in a run-file directory; a Windows directory keeps its own separator.
+std::string PacketReader::joinRunFile(std::string_view dir, std::string_view file) const {
+    const bool windowsDir = !s_.rules.isAbsolute(dir) && PathRules::hasDriveLetter(dir);
+    return (windowsDir ? PathRules::windows() : s_.rules).join(dir, file);
+}
+
+void PacketReader::get_runfiles(PacketBody& body) {
     for (std::size_t slot = kEps2Ams; slot < kRunFileCount; ++slot)
         sc_.runfiles[slot].clear();
     std::string line;
-    while (lines_.next(line)) {
-        if (is_terminator(line))
-            break;
+    while (body.next(line)) {
         const std::string descriptor = upper(std::string_view(line).substr(0, 16));
         std::size_t slot = 0;
         while (slot < kRunFileCount && format::runfiledescriptors[slot] != descriptor)
@@ -287,14 +295,14 @@ void PacketReader::get_runfiles() {
         } else if (slot == kOutputData) {
             setRunFileDirectory(value, sc_.outdir, sc_.outfile, slot);
         } else if (slot == kExhaustBmyOut || slot == kEvapBmyOut) {
-            sc_.runfiles[slot] = s_.join(sc_.outdir, file_name_part(value));
+            sc_.runfiles[slot] = joinRunFile(sc_.outdir, file_name_part(value));
         } else {
             sc_.runfiles[slot] = value;
         }
     }
 }
 
-void PacketReader::get_options() {
+void PacketReader::get_options(PacketBody& body) {
     sc_.so2marinedieselstr.clear();
     std::string* const targets[12] = {
         &sc_.title1str,  &sc_.title2str,    &sc_.fulrvpstr,          &sc_.pcoxygenstr,
@@ -304,10 +312,8 @@ void PacketReader::get_options() {
     std::string line;
     int count = 1;
     bool keepLine = false;
-    while (keepLine || lines_.next(line)) {
+    while (keepLine || body.next(line)) {
         keepLine = false;
-        if (is_terminator(line))
-            break;
         if (count == 7 && upper(std::string_view(line).substr(0, 6)) != "MARINE") {
             // No marine line: this line is the CNG/LPG one.
             count = 8;
@@ -320,19 +326,19 @@ void PacketReader::get_options() {
     }
 }
 
-void PacketReader::get_stage2() {
+void PacketReader::get_stage2(PacketBody& body) {
     std::string line;
-    while (lines_.next(line) && !is_terminator(line)) {
+    while (body.next(line)) {
         sc_.stage2str = colon_value(line);
         sc_.stage2_known = true;
     }
 }
 
-void PacketReader::get_period_options() {
+void PacketReader::get_period_options(PacketBody& body) {
     const PeriodNames& names = load_period_names();
     std::string line;
     try {
-        mustRead(line);
+        mustRead(body, line);
         std::string v = colon_value(line);
         if (contains(v, "ANNUAL"))
             sc_.periodindex = 0;
@@ -343,7 +349,7 @@ void PacketReader::get_period_options() {
         else
             throw Refusal{"Period type not recognized " + v + std::to_string(v.size())};
 
-        mustRead(line);
+        mustRead(body, line);
         v = colon_value(line);
         if (contains(v, "TYPICAL DAY"))
             sc_.ptypeindex = 0;
@@ -352,11 +358,11 @@ void PacketReader::get_period_options() {
         else
             throw Refusal{"Summation type not Known " + v};
 
-        mustRead(line);
+        mustRead(body, line);
         sc_.yearstr = colon_value(line);
         s_.log.write(" Get period options " + sc_.yearstr);
 
-        mustRead(line);
+        mustRead(body, line);
         v = colon_value(line);
         sc_.seasonindex = 2;
         for (std::int16_t k = 0; k < 4; ++k) {
@@ -364,7 +370,7 @@ void PacketReader::get_period_options() {
                 sc_.seasonindex = k;
         }
 
-        mustRead(line);
+        mustRead(body, line);
         v = colon_value(line);
         for (std::int16_t k = 0; k < 12; ++k) {
             if (contains(v, upper(names.monthnames[k])))
@@ -373,22 +379,21 @@ void PacketReader::get_period_options() {
                 sc_.monthindex = 5;
         }
 
-        mustRead(line);
+        mustRead(body, line);
         v = colon_value(line);
         for (std::int16_t k = 0; k < 2; ++k) {
             if (contains(v, upper(names.weeknames[k])))
                 sc_.weekindex = k;
         }
 
-        mustRead(line);
+        mustRead(body, line);
         sc_.growthyearstr = colon_value(line);
         s_.log.write(" Get period options " + sc_.growthyearstr);
-        mustRead(line);
+        mustRead(body, line);
         sc_.techyearstr = colon_value(line);
         s_.log.write(" Get period options " + sc_.techyearstr);
 
-        // The ninth line ends the packet, whatever it holds.
-        mustRead(line);
+        // The ninth line, the terminator whatever it holds, is left to the caller.
     } catch (const RunError& e) {
         const std::string text = "***************Period error " + std::to_string(e.number());
         s_.log.write(text);
@@ -397,22 +402,13 @@ void PacketReader::get_period_options() {
     }
 }
 
-void PacketReader::get_region_options() {
+void PacketReader::get_region_options(PacketBody& body) {
     sc_.regions.clear();
     std::string line;
     int count = 0;
-    while (true) {
-        if (!lines_.next(line)) {
-            // A file that ends before the first region code is broken; one that ends
-            // after some codes simply lacks its "/END/".
-            if (count < 2)
-                throw RunError(kInputPastEndOfFile);
-            break;
-        }
+    while (body.next(line)) {
         ++count;
         const std::string v = colon_value(line);
-        if (v == format::kEnd)
-            break;
         if (v == "50STATE")
             sc_.regionlevel = 0;
         else if (v == "STATE")
@@ -429,11 +425,15 @@ void PacketReader::get_region_options() {
             sc_.regions.add(std::move(region), v); // a repeated code is dropped silently
         }
     }
+    // A file that ends before the first region code is broken; one that ends after some
+    // codes simply lacks its "/END/".
+    if (body.end() == PacketBody::End::EndOfFile && count < 2)
+        throw RunError(kInputPastEndOfFile);
     if (!validate_region(s_))
         throw ReadAborted{};
 }
 
-void PacketReader::get_source_options() {
+void PacketReader::get_source_options(PacketBody& body) {
     sc_.resetSources();
     if (!open_reference_db(s_))
         throw ReadAborted{};
@@ -442,9 +442,7 @@ void PacketReader::get_source_options() {
     int failures = 0;
     std::string line;
     try {
-        while (lines_.next(line)) {
-            if (is_indented_terminator(line))
-                break;
+        while (body.next(line)) {
             const std::string scc = trim_left(mid(line, 21, 20));
             std::optional<SourceEntry> entry;
             try {
@@ -474,10 +472,11 @@ void PacketReader::get_source_options() {
     close_reference_db(s_);
 }
 
-void PacketReader::get_file_list(AllocCollection& target, AllocCollection& saved, bool population) {
+void PacketReader::get_file_list(PacketBody& body, AllocCollection& target, AllocCollection& saved,
+                                 bool population) {
     target.clear();
     std::string line;
-    while (lines_.next(line) && !is_terminator(line)) {
+    while (body.next(line)) {
         auto entry = std::make_shared<AllocCls>();
         const auto colon = line.find(':');
         entry->descriptor = colon == std::string::npos ? std::string() : line.substr(0, colon + 1);
@@ -493,10 +492,10 @@ void PacketReader::get_file_list(AllocCollection& target, AllocCollection& saved
     copy_file_collection(target, saved);
 }
 
-void PacketReader::get_growth_files() {
+void PacketReader::get_growth_files(PacketBody& body) {
     std::vector<std::string> paths;
     std::string line;
-    while (lines_.next(line) && !is_terminator(line))
+    while (body.next(line))
         paths.push_back(pathValue(line));
     if (paths.empty())
         return; // an empty packet leaves the list as it was
@@ -504,14 +503,12 @@ void PacketReader::get_growth_files() {
     sc_.growthfiles = std::move(paths);
 }
 
-void PacketReader::get_factor_files(bool emissionFactors) {
+void PacketReader::get_factor_files(PacketBody& body, bool emissionFactors) {
     auto& slots = emissionFactors ? sc_.emfacfiles : sc_.detfiles;
     for (std::size_t k = 0; k < 15; ++k)
         slots[k].clear();
     std::string line;
-    while (lines_.next(line)) {
-        if (is_indented_terminator(line))
-            break;
+    while (body.next(line)) {
         const std::string key = trim(upper(trim(line)).substr(0, 19));
         // A blank label would match the start of the key list and erase the first slot;
         // a label found inside a key (not at its start) names no pollutant.
@@ -529,11 +526,11 @@ void PacketReader::get_factor_files(bool emissionFactors) {
     }
 }
 
-void PacketReader::get_modelyear_out() {
+void PacketReader::get_modelyear_out(PacketBody& body) {
     sc_.bmy_on = false;
     std::size_t slot = kExhaustBmyOut;
     std::string line;
-    while (lines_.next(line) && !is_terminator(line)) {
+    while (body.next(line)) {
         if (slot >= kRunFileCount)
             throw RunError(kSubscriptOutOfRange);
         sc_.runfiles[slot++] = pathValue(line);
@@ -541,9 +538,9 @@ void PacketReader::get_modelyear_out() {
     sc_.bmy_on = !sc_.runfiles[kExhaustBmyOut].empty() || !sc_.runfiles[kEvapBmyOut].empty();
 }
 
-void PacketReader::get_daily_files() {
+void PacketReader::get_daily_files(PacketBody& body) {
     std::string line;
-    while (lines_.next(line) && !is_terminator(line))
+    while (body.next(line))
         sc_.runfiles[kDailyTempsRvp] = pathValue(line);
 }
 
@@ -644,14 +641,6 @@ FileDialogRequest options_file_request(const Session& session, std::string title
 std::optional<ReadOutcome> select_new_options_file(Session& session) {
     ReadChain chain(session.scenario);
     return end_chain(session, chain, ask_for_replacement(session, chain));
-}
-
-void skip_packet(std::istream& in) {
-    std::string line;
-    while (read_line(in, line)) {
-        if (upper(trim(std::string_view(line).substr(0, 5))) == format::kEnd)
-            return;
-    }
 }
 
 std::optional<int> list_index(std::string_view list, std::size_t position, char separator) {

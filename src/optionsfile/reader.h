@@ -40,9 +40,6 @@ std::optional<ReadOutcome> select_new_options_file(Session& session);
 // The Open dialog of the options files, preset with `optfile` in `optdir`.
 FileDialogRequest options_file_request(const Session& session, std::string title);
 
-// Reads lines until one whose first five characters, trimmed and upper-cased, are "/END/".
-void skip_packet(std::istream& in);
-
 // Starting at character 1, jumps to the character after the next separator, counting the
 // jumps, until the current character is at or beyond `position` (1-based). Answers the count;
 // nullopt when the position is never reached.

@@ -2,6 +2,7 @@
 
 #include "optionsfile/format.h"
 #include "optionsfile/line_source.h"
+#include "optionsfile/packet_bounds.h"
 #include "optionsfile/reader.h"
 #include "optionsfile/scenario.h"
 #include "shell/dialog_helpers.h"
@@ -10,6 +11,7 @@
 #include "shell/status.h"
 #include "shell/text.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -17,6 +19,7 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <optional>
 #include <sstream>
 
 #ifndef _WIN32
@@ -220,14 +223,8 @@ void PacketWriter::put_factor_files(Packet packet,
 
 void PacketWriter::put_modelyear_out() {
     if (sc_.bmy_on) {
-        // The by-model-year files share the output data file's base: its text up to and
-        // including the first ".".
-        const std::string& output = sc_.runfiles[kOutputData];
-        const auto dot = output.find('.');
-        const std::string base =
-            dot == std::string::npos ? std::string() : output.substr(0, dot + 1);
-        sc_.runfiles[kExhaustBmyOut] = base + "BMX";
-        sc_.runfiles[kEvapBmyOut] = base + "BMV";
+        sc_.runfiles[kExhaustBmyOut] = format::by_model_year_path(sc_.runfiles[kOutputData], "BMX");
+        sc_.runfiles[kEvapBmyOut] = format::by_model_year_path(sc_.runfiles[kOutputData], "BMV");
     } else {
         sc_.runfiles[kExhaustBmyOut].clear();
         sc_.runfiles[kEvapBmyOut].clear();
@@ -244,7 +241,20 @@ void PacketWriter::put_daily_files() {
     line(format::kEnd);
 }
 
-bool regenerated(const Scenario& sc, Packet packet) {
+// What the writer tells the user about a template packet without its "/END/" line.
+std::string no_end_note(std::string_view packetName, std::string_view whatWasDone) {
+    return "The " + std::string(packetName) +
+           " packet of the file being saved has no /END/ line. " + std::string(whatWasDone);
+}
+
+void add_note(WriteResult& result, std::string note) {
+    if (std::find(result.notes.begin(), result.notes.end(), note) == result.notes.end())
+        result.notes.push_back(std::move(note));
+}
+
+} // namespace
+
+bool regenerated_on_save(const Scenario& sc, Packet packet) {
     switch (packet) {
     case Packet::PopFiles:
         return sc.changed_pop;
@@ -271,29 +281,12 @@ bool regenerated(const Scenario& sc, Packet packet) {
     return true;
 }
 
-// A packet line: its first or second character, after leading blanks, is "/".
-bool is_packet_line(std::string_view trimmedUpper) {
-    return (!trimmedUpper.empty() && trimmedUpper[0] == '/') ||
-           (trimmedUpper.size() > 1 && trimmedUpper[1] == '/');
+bool is_old_header_line(std::string_view line) {
+    // A packet line (its first or second character, after leading blanks, is "/") is kept.
+    const std::string t = trim_left(line);
+    const bool packetLine = (!t.empty() && t[0] == '/') || (t.size() > 1 && t[1] == '/');
+    return !packetLine && contains(line, format::kHeaderText);
 }
-
-// Consumes the template's packet through its "/END/" line. A packet whose "/END/" is missing
-// before the next managed packet (or the end of the file) is left in place: false, nothing
-// consumed, so that no other packet is swallowed with it.
-bool skip_template_packet(LineSource& lines) {
-    const std::size_t start = lines.position();
-    std::string line;
-    while (lines.next(line)) {
-        if (upper(trim(std::string_view(line).substr(0, 5))) == format::kEnd)
-            return true;
-        if (format::packet_opened_by(line))
-            break;
-    }
-    lines.seek(start);
-    return false;
-}
-
-} // namespace
 
 std::string header_line(const std::string& headerTime) {
     return std::string(format::kHeaderText) + headerTime;
@@ -318,39 +311,71 @@ WriteResult write_options_stream(Scenario& scenario, std::istream& templ, std::o
     bool deterWritten = false;
     bool sourceWritten = false;
     bool stage2Written = false;
+    // The template's last packet, when the template ends inside it.
+    std::optional<std::string> openAtEnd;
     std::string line;
     while (lines.next(line) && out) {
-        const std::string u = upper(trim_left(line));
-        if (!is_packet_line(u)) {
-            if (!contains(line, format::kHeaderText))
+        const auto start = packet_started_by(line);
+        if (!start) {
+            // Between packets: an old header line is dropped, anything else copied.
+            if (!is_old_header_line(line))
                 writer.line(line);
             continue;
         }
-        const auto packet = format::packet_opened_by(u);
-        if (!packet || !regenerated(scenario, *packet)) {
-            // Written unchanged; a copied packet's body follows through this same loop.
-            writer.line(line);
+        PacketBody body(lines, start->managed);
+        if (start->managed && regenerated_on_save(scenario, *start->managed)) {
+            const Packet packet = *start->managed;
+            body.skip();
+            if (body.end() == PacketBody::End::NextPacket) {
+                add_note(result, no_end_note(start->name, "It was taken to end before the next "
+                                                          "packet and written again from the "
+                                                          "scenario."));
+            } else if (body.end() == PacketBody::End::EndOfFile) {
+                add_note(result, no_end_note(start->name, "It was taken to end at the end of the "
+                                                          "file and written again from the "
+                                                          "scenario."));
+            }
+            writer.write(packet);
+            deterWritten |= packet == Packet::DeteriorateFiles;
+            sourceWritten |= packet == Packet::SourceCategory;
+            stage2Written |= packet == Packet::StageII;
             continue;
         }
-        if (!skip_template_packet(lines)) {
-            // Without its "/END/" the packet would swallow the rest of the file: regenerate
-            // it and keep every line after its name.
-            result.notes.push_back("The " + std::string(format::packet_name(*packet)) +
-                                   " packet of the file being saved has no /END/ line. It was "
-                                   "written again from the scenario, and the lines that "
-                                   "followed its name were kept unchanged.");
+        // Copied unchanged, header text and all. A missing "/END/" is added where the packet
+        // was taken to end, so that the next packet is not read as part of it.
+        writer.line(line);
+        std::string bodyLine;
+        while (body.next(bodyLine))
+            writer.line(bodyLine);
+        switch (body.end()) {
+        case PacketBody::End::Terminator:
+            writer.line(body.terminator());
+            break;
+        case PacketBody::End::NextPacket:
+            writer.line(format::kEnd);
+            add_note(result, no_end_note(start->name, "An /END/ line was added before the "
+                                                      "next packet."));
+            break;
+        case PacketBody::End::EndOfFile:
+            openAtEnd = start->name;
+            break;
         }
-        writer.write(*packet);
-        deterWritten |= *packet == Packet::DeteriorateFiles;
-        sourceWritten |= *packet == Packet::SourceCategory;
-        stage2Written |= *packet == Packet::StageII;
     }
 
-    if (scenario.found_deter && !deterWritten)
+    const bool appendDeter = scenario.found_deter && !deterWritten;
+    const bool appendSource = scenario.found_source && !sourceWritten && scenario.sources_on;
+    const bool appendStage2 = !stage2Written;
+    if (openAtEnd && (appendDeter || appendSource || appendStage2)) {
+        // The appended packets must not become part of the template's last packet.
+        writer.line(format::kEnd);
+        add_note(result, no_end_note(*openAtEnd, "An /END/ line was added at the end of the "
+                                                 "file, before the packets added after it."));
+    }
+    if (appendDeter)
         writer.write(Packet::DeteriorateFiles);
-    if (scenario.found_source && !sourceWritten)
+    if (appendSource)
         writer.write(Packet::SourceCategory);
-    if (!stage2Written)
+    if (appendStage2)
         writer.write(Packet::StageII);
 
     out.flush();

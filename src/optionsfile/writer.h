@@ -1,10 +1,12 @@
 #pragma once
 
+#include "optionsfile/format.h"
 #include "shell/path_rules.h"
 
 #include <istream>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kv {
@@ -38,6 +40,12 @@ bool newoptions(Session& session);
 // The same with an explicit target path and temporary name (the in-place save).
 bool write_options_file(Session& session, const std::string& templatePath,
                         const std::string& targetPath);
+
+// Whether a save writes the template's `packet` from the scenario (the others are copied).
+bool regenerated_on_save(const Scenario& scenario, format::Packet packet);
+
+// A line between packets that a save drops: an old header line, which is not a packet line.
+bool is_old_header_line(std::string_view line);
 
 // "Written by Kelvaro interface at " and the current date and time.
 std::string header_line(const std::string& headerTime);

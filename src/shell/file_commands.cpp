@@ -1,5 +1,6 @@
 #include "shell/file_commands.h"
 
+#include "optionsfile/format.h"
 #include "optionsfile/reader.h"
 #include "optionsfile/writer.h"
 #include "shell/current_dir.h"
@@ -186,8 +187,10 @@ CommandOutcome file_save_as(Session& session) {
             sc.runfiles[kMessage] = session.join(sc.msgdir, sc.msgfile);
             sc.runfiles[kOutputData] = session.join(sc.outdir, sc.outfile);
             if (sc.bmy_on) {
-                sc.runfiles[kExhaustBmyOut] = session.join(sc.outdir, base + "BMX");
-                sc.runfiles[kEvapBmyOut] = session.join(sc.outdir, base + "BMV");
+                sc.runfiles[kExhaustBmyOut] =
+                    format::by_model_year_path(sc.runfiles[kOutputData], "BMX");
+                sc.runfiles[kEvapBmyOut] =
+                    format::by_model_year_path(sc.runfiles[kOutputData], "BMV");
             } else {
                 sc.runfiles[kExhaustBmyOut].clear();
                 sc.runfiles[kEvapBmyOut].clear();

@@ -4,12 +4,16 @@
 #include "shell/dialog_helpers.h"
 #include "shell/errors.h"
 #include "shell/file_commands.h"
+#include "shell/run_history.h"
 #include "shell/session.h"
 #include "shell/status.h"
 #include "shell/text.h"
 
 #include <cerrno>
+#include <chrono>
+#include <filesystem>
 #include <fstream>
+#include <utility>
 
 namespace kv {
 
@@ -36,6 +40,12 @@ void write_batch_file(const Session& session) {
     out.close();
     if (!out)
         throw RunError(error_number_from_errno(errno != 0 ? errno : EIO));
+}
+
+std::string absolute_path(const std::string& path) {
+    std::error_code ec;
+    const std::filesystem::path full = std::filesystem::absolute(path, ec);
+    return ec ? path : full.lexically_normal().string();
 }
 
 int start_error(const LaunchRequest& request) {
@@ -73,6 +83,28 @@ RunReport run_model(Session& session) {
     }
     RunningFlag running(session.modelRunning);
 
+    const Scenario& sc = session.scenario;
+    RunFacts facts;
+    facts.start = std::chrono::system_clock::now();
+    facts.optionsFile = session.join(sc.optdir, sc.optfile);
+    facts.model = absolute_path(model_launch_request(session).program);
+    facts.messageFile = session.join(sc.msgdir, sc.msgfile);
+    facts.outputFile = session.join(sc.outdir, sc.outfile);
+    bool recorded = false;
+    const auto record = [&] {
+        if (std::exchange(recorded, true))
+            return;
+        facts.end = std::chrono::system_clock::now();
+        if (!facts.options)
+            facts.options = fingerprint_options_file(facts.optionsFile);
+        const std::filesystem::path file = run_history_file(session);
+        const std::string error = append_run_record(file, run_record(facts, report.launch));
+        if (!error.empty()) {
+            report.historyError = "Cannot record the run in " + file.string() + ": " + error;
+            session.log.write(report.historyError);
+        }
+    };
+
     // A model run on a file that could not be saved would not run what the user sees: the
     // writer has reported the failure, and nothing is started.
     try {
@@ -80,6 +112,7 @@ RunReport run_model(Session& session) {
         update_default_option_file(session);
     } catch (const std::exception&) {
         report.outcome = RunOutcome::SaveFailed;
+        record();
         return report;
     }
 
@@ -91,9 +124,14 @@ RunReport run_model(Session& session) {
         BusyPointer busy(session.ui);
         command = model_command(session);
         const LaunchRequest request = model_launch_request(session);
+        facts.options = fingerprint_options_file(facts.optionsFile);
+        facts.start = std::chrono::system_clock::now();
         report.launch = session.launcher.runAndWait(request);
         if (!report.launch.started)
             throw RunError(start_error(request));
+        if (report.launch.stopped)
+            session.log.write(kRunStoppedLine);
+        record();
         show_status(session);
         make_program_dir_current(session);
         report.outcome = RunOutcome::Finished;
@@ -107,9 +145,22 @@ RunReport run_model(Session& session) {
                             MessageIcon::Exclamation);
         session.log.write("Problem running file error number " + std::to_string(error.number) +
                           " command string " + command);
+        record();
         report.outcome = RunOutcome::Failed;
         return report;
     }
+}
+
+bool stop_model_run(Session& session) {
+    if (!session.modelRunning)
+        return false;
+    session.launcher.stop();
+    return true;
+}
+
+bool may_end_during_run(Session& session) {
+    return !session.modelRunning ||
+           session.ui.askYesNo(std::string(kStopRunQuestion), std::string(kAppTitle));
 }
 
 } // namespace kv

@@ -20,8 +20,12 @@ enum class RunOutcome {
 
 struct RunReport {
     RunOutcome outcome = RunOutcome::Failed;
-    LaunchResult launch; // how the model ended, when it was started
+    LaunchResult launch;      // how the model ended, when it was started
+    std::string historyError; // why the run could not be recorded in the history; empty: it was
 };
+
+// The log line of a run ended by Model > Stop Run (or by kvopt on SIGINT or SIGTERM).
+inline constexpr std::string_view kRunStoppedLine = "Run stopped by user";
 
 // The two lines of kelvaro.bat, each ended by CR LF: "CD " and the model directory, then the
 // model executable, a blank and the full path of the current options file.
@@ -35,7 +39,21 @@ std::string model_command(const Session& session);
 LaunchRequest model_launch_request(const Session& session);
 
 // Model > Run: saves the scenario over the current options file, writes kelvaro.bat into the
-// model directory, runs the model and waits for it, then refreshes the status.
+// model directory, runs the model and waits for it, then refreshes the status. Every run that
+// was tried (not one refused because another is under way) is added to the run history.
 RunReport run_model(Session& session);
+
+// Model > Stop Run: ends the model run under way with its whole process group (SIGTERM,
+// SIGKILL 5 s later); run_model then logs "Run stopped by user" and refreshes the status as
+// after any run. Answers false when no run is under way.
+bool stop_model_run(Session& session);
+
+// Asked when the main window is closed during a run, titled with the application's title.
+inline constexpr std::string_view kStopRunQuestion =
+    "The core model is still running. Stop the run and exit?";
+
+// Closing the main window: during a run, asks kStopRunQuestion. True when the window may end
+// (no run, or Yes: the caller stops the run and ends once it has), false for No.
+bool may_end_during_run(Session& session);
 
 } // namespace kv

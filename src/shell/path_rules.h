@@ -22,6 +22,11 @@ struct PathRules {
 
     // Windows: a drive letter (a colon) or a UNC prefix; POSIX: a leading "/".
     bool isAbsolute(std::string_view path) const;
+    // A letter and a colon at the start: a Windows path, whatever the platform.
+    static bool hasDriveLetter(std::string_view path) {
+        return path.size() >= 2 && path[1] == ':' &&
+               ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
+    }
 
     // dir + separator + name, without doubling a separator that dir already ends in.
     std::string join(std::string_view dir, std::string_view name) const;

@@ -74,9 +74,11 @@ struct LaunchRequest {
 
 struct LaunchResult {
     bool started = false;
-    int exitCode = 0;
-    bool crashed = false;
+    int exitCode = 0;      // 128 + the signal when a signal ended it
+    bool crashed = false;  // a signal ended it
     std::string errorText; // why it could not be started
+    int signal = 0;        // the signal that ended it, 0 when it exited
+    bool stopped = false;  // a stop was asked for while it ran
 };
 
 class Launcher {
@@ -87,6 +89,12 @@ public:
     // Starts the program and waits for it to end; the Qt implementation keeps the event
     // loop running meanwhile so the windows stay responsive.
     virtual LaunchResult runAndWait(const LaunchRequest& request) = 0;
+    // Ends what runAndWait is waiting for, with every process it started: the program runs
+    // in a process group of its own, which gets SIGTERM, and SIGKILL when it has not ended
+    // 5 s later; the wait then answers with `stopped` set. Safe to call from inside the
+    // wait (a click during the run). The Qt launcher ignores it while nothing is waited for;
+    // kvopt's launcher keeps it for its next wait, since a signal may come before the start.
+    virtual void stop() {}
 };
 
 } // namespace kv

@@ -1,5 +1,7 @@
 #include "shell/posix_launcher.h"
 
+#include "shell/process_group.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -7,13 +9,8 @@
 
 #ifndef _WIN32
 #include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
-
-extern char** environ;
 #endif
 
 namespace kv {
@@ -21,77 +18,6 @@ namespace kv {
 #ifndef _WIN32
 
 namespace {
-
-struct Spawned {
-    pid_t pid = -1;
-    int error = 0;
-};
-
-// Starts the request's program; `stdoutFd` >= 0 becomes the child's standard output.
-Spawned spawn(const LaunchRequest& request, int stdoutFd = -1) {
-    Spawned out;
-    if (request.program.empty()) {
-        out.error = ENOENT;
-        return out;
-    }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    if (!request.workingDirectory.empty())
-        posix_spawn_file_actions_addchdir_np(&actions, request.workingDirectory.c_str());
-    if (stdoutFd >= 0)
-        posix_spawn_file_actions_adddup2(&actions, stdoutFd, STDOUT_FILENO);
-
-    posix_spawnattr_t attr;
-    posix_spawnattr_init(&attr);
-    sigset_t none;
-    sigemptyset(&none);
-    sigset_t defaults;
-    sigemptyset(&defaults);
-    sigaddset(&defaults, SIGINT);
-    sigaddset(&defaults, SIGTERM);
-    sigaddset(&defaults, SIGPIPE);
-    posix_spawnattr_setsigmask(&attr, &none);
-    posix_spawnattr_setsigdefault(&attr, &defaults);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-
-    std::vector<std::string> args;
-    args.push_back(request.program);
-    args.insert(args.end(), request.arguments.begin(), request.arguments.end());
-    std::vector<char*> argv;
-    for (auto& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-
-    const bool hasSeparator = request.program.find('/') != std::string::npos;
-    out.error = hasSeparator ? posix_spawn(&out.pid, request.program.c_str(), &actions, &attr,
-                                           argv.data(), environ)
-                             : posix_spawnp(&out.pid, request.program.c_str(), &actions, &attr,
-                                            argv.data(), environ);
-    posix_spawnattr_destroy(&attr);
-    posix_spawn_file_actions_destroy(&actions);
-    if (out.error != 0)
-        out.pid = -1;
-    return out;
-}
-
-LaunchResult wait_for(pid_t pid) {
-    LaunchResult result;
-    result.started = true;
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0) {
-        if (errno != EINTR) {
-            result.errorText = std::strerror(errno);
-            return result;
-        }
-    }
-    if (WIFEXITED(status)) {
-        result.exitCode = WEXITSTATUS(status);
-    } else if (WIFSIGNALED(status)) {
-        result.crashed = true;
-        result.exitCode = 128 + WTERMSIG(status);
-    }
-    return result;
-}
 
 bool is_executable_file(const std::string& path) {
     struct stat st {};
@@ -103,7 +29,7 @@ bool is_executable_file(const std::string& path) {
 
 LaunchResult PosixLauncher::startDetached(const LaunchRequest& request) {
     LaunchResult result;
-    const Spawned child = spawn(request);
+    const Spawned child = spawn_program(request, {});
     if (child.pid < 0) {
         result.errorText = std::strerror(child.error);
         return result;
@@ -114,13 +40,8 @@ LaunchResult PosixLauncher::startDetached(const LaunchRequest& request) {
 }
 
 LaunchResult PosixLauncher::runAndWait(const LaunchRequest& request) {
-    const Spawned child = spawn(request);
-    if (child.pid < 0) {
-        LaunchResult result;
-        result.errorText = std::strerror(child.error);
-        return result;
-    }
-    return wait_for(child.pid);
+    GroupProcess process(request);
+    return process.wait(&stop_);
 }
 
 std::optional<std::string> capture_output(const std::vector<std::string>& argv) {
@@ -132,7 +53,7 @@ std::optional<std::string> capture_output(const std::vector<std::string>& argv) 
     LaunchRequest r;
     r.program = argv.front();
     r.arguments.assign(argv.begin() + 1, argv.end());
-    const Spawned child = spawn(r, fds[1]);
+    const Spawned child = spawn_program(r, {fds[1]});
     ::close(fds[1]);
     if (child.pid < 0) {
         ::close(fds[0]);
@@ -148,7 +69,7 @@ std::optional<std::string> capture_output(const std::vector<std::string>& argv) 
             break;
     }
     ::close(fds[0]);
-    const LaunchResult result = wait_for(child.pid);
+    const LaunchResult result = wait_for_child(child.pid);
     if (result.crashed || result.exitCode != 0)
         return std::nullopt;
     return text;
@@ -175,8 +96,8 @@ std::optional<std::string> find_program(const std::string& name) {
 LaunchResult PosixLauncher::startDetached(const LaunchRequest&) {
     return {false, 0, false, "not available on this platform"};
 }
-LaunchResult PosixLauncher::runAndWait(const LaunchRequest&) {
-    return {false, 0, false, "not available on this platform"};
+LaunchResult PosixLauncher::runAndWait(const LaunchRequest& request) {
+    return GroupProcess(request).wait(&stop_);
 }
 std::optional<std::string> capture_output(const std::vector<std::string>&) {
     return {};

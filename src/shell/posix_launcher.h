@@ -1,6 +1,7 @@
 #pragma once
 
 #include "shell/ports.h"
+#include "shell/stop_request.h"
 
 #include <optional>
 #include <string>
@@ -9,11 +10,19 @@
 namespace kv {
 
 // The Launcher of the programs without a window system (kvopt): posix_spawn and waitpid,
-// argument vectors, no shell. Children start with the default signal dispositions.
+// argument vectors, no shell. Children start with the default signal dispositions; a
+// program waited for runs in a process group of its own (GroupProcess).
 class PosixLauncher : public Launcher {
 public:
     LaunchResult startDetached(const LaunchRequest& request) override;
     LaunchResult runAndWait(const LaunchRequest& request) override;
+    // Safe inside a signal handler. Kept for the next wait when nothing is waited for.
+    void stop() override { stop_.request(); }
+    // The request stop() makes; SIGINT and SIGTERM can be pointed at it.
+    StopRequest& stopRequest() { return stop_; }
+
+private:
+    StopRequest stop_;
 };
 
 // Runs a program, waits for it and answers what it wrote on standard output, or nullopt

@@ -9,7 +9,8 @@
 // process's exit status through `exitCode` when it runs.
 namespace kvopt {
 
-// 0: usable or written; 1: refused or failed; 2: usage error.
+// 0: usable or written; 1: refused or failed; 2: usage error. A run stopped by SIGINT or
+// SIGTERM ends with 130 or 143.
 enum ExitStatus { kOk = 0, kRefused = 1, kUsage = 2 };
 
 struct Globals {
@@ -34,7 +35,7 @@ inline CLI::Option* path_argument(CLI::Option* option, const Globals& globals) {
 void register_options_commands(CLI::App& app, Globals& globals);
 // refdb-import, refdb-export, refdb-from-csv
 void register_refdb_commands(CLI::App& app, Globals& globals);
-// run
+// run, history
 void register_run_commands(CLI::App& app, Globals& globals);
 
 } // namespace kvopt

@@ -3,11 +3,15 @@
 #include "optionsfile/reader.h"
 #include "shell/model_run.h"
 #include "shell/posix_launcher.h"
+#include "shell/run_history.h"
 #include "shell/session.h"
 #include "shell/status.h"
+#include "shell/stop_request.h"
 
+#include <csignal>
 #include <iostream>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <string>
 
 namespace kvopt {
@@ -24,6 +28,9 @@ struct RunArgs {
 // status lines. Exit status 0 when the model ran and ended with status 0.
 void run_run(const Globals& globals, const RunArgs& args, int& exitCode) {
     kv::PosixLauncher launcher;
+    // Ctrl-C and SIGTERM stop the model with its process group, as Model > Stop Run does,
+    // and the run is recorded as stopped before kvopt ends.
+    const kv::StopOnTerminationSignals stopOnSignals(launcher.stopRequest());
     CliSession cli(globals, &launcher);
     kv::Session& session = *cli.session;
     if (!args.modelExe.empty())
@@ -41,8 +48,16 @@ void run_run(const Globals& globals, const RunArgs& args, int& exitCode) {
     }
     const kv::RunReport report = kv::run_model(session);
     std::cout << kv::status_display(session.scenario, session.settings, session.rules).text << '\n';
+    if (!report.historyError.empty())
+        std::cerr << "kvopt run: " << report.historyError << '\n';
     if (report.outcome != kv::RunOutcome::Finished) {
         exitCode = kRefused;
+        return;
+    }
+    if (report.launch.stopped) {
+        std::cerr << "kvopt run: " << kv::kRunStoppedLine << '\n';
+        const int signal = launcher.stopRequest().signal();
+        exitCode = kv::exit_status_for_signal(signal != 0 ? signal : SIGTERM);
         return;
     }
     if (report.launch.crashed || report.launch.exitCode != 0) {
@@ -50,6 +65,31 @@ void run_run(const Globals& globals, const RunArgs& args, int& exitCode) {
                   << '\n';
         exitCode = kRefused;
         return;
+    }
+    exitCode = kOk;
+}
+
+struct HistoryArgs {
+    bool json = false;
+};
+
+// Lists the run history newest first, as Model > Run History does; with --json, the
+// recorded lines as a JSON array, each with "changed_since" added.
+void run_history(const Globals& globals, const HistoryArgs& args, int& exitCode) {
+    CliSession cli(globals);
+    const auto entries = kv::read_run_history(kv::run_history_file(*cli.session));
+    if (args.json) {
+        auto list = nlohmann::ordered_json::array();
+        for (const auto& entry : entries) {
+            auto line = nlohmann::ordered_json::parse(entry.line);
+            line["changed_since"] = kv::options_changed_since(entry.record);
+            list.push_back(std::move(line));
+        }
+        std::cout << list.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
+                  << '\n';
+    } else {
+        for (const auto& entry : entries)
+            std::cout << kv::history_row_text(kv::history_row(entry.record)) << '\n';
     }
     exitCode = kOk;
 }
@@ -65,6 +105,15 @@ void register_run_commands(CLI::App& app, Globals& globals) {
     run->add_option("--model-exe", args->modelExe,
                     "Core model executable in the model directory (default: from kv-gui.ini)");
     run->callback([&globals, args] { run_run(globals, *args, globals.exitCode); });
+
+    auto historyArgs = std::make_shared<HistoryArgs>();
+    auto* history = app.add_subcommand(
+        "history", "List the recorded model runs, newest first: start, options file, duration, "
+                   "outcome, and whether the options file has changed since");
+    history->add_flag("--json", historyArgs->json,
+                      "Print the recorded lines as a JSON array, each with \"changed_since\"");
+    history->callback(
+        [&globals, historyArgs] { run_history(globals, *historyArgs, globals.exitCode); });
 }
 
 } // namespace kvopt

@@ -14,6 +14,7 @@
 #include "shell/ui/current_window.h"
 #include "shell/ui/diag_window.h"
 #include "shell/ui/dialog_registry.h"
+#include "shell/ui/run_history_window.h"
 #include "shell/ui/status_label.h"
 
 #include <QAction>
@@ -77,7 +78,10 @@ void KVGui::buildMenus() {
     QAction* separator = files->addSeparator();
     separator->setObjectName("MnuFiles_3");
     items_["MnuFiles_3"] = separator;
-    connect(addItem(files, "MnuExit", "E&xit", true), &QAction::triggered, this, &KVGui::Fini);
+    connect(addItem(files, "MnuExit", "E&xit", true), &QAction::triggered, this, [this] {
+        if (!keepOpenForRun())
+            Fini();
+    });
 
     // The dialogs of the Scenario and Advanced options menus bind themselves with
     // bindMenuItem; until then their items are unavailable.
@@ -91,6 +95,10 @@ void KVGui::buildMenus() {
     model->setObjectName("MenuModel");
     mnuRun_ = addItem(model, "MnuRun", "&Run with filename.ext", true);
     connect(mnuRun_, &QAction::triggered, this, &KVGui::runModel);
+    mnuStop_ = addItem(model, "MnuStop", "S&top Run", false);
+    connect(mnuStop_, &QAction::triggered, this, [this] { stop_model_run(session_); });
+    connect(addItem(model, "MnuHistory", "Run &History", true), &QAction::triggered, this,
+            &KVGui::showRunHistory);
     connect(addItem(model, "MnuAcc", "Re&ports", true), &QAction::triggered, this,
             [this] { launch_reports(session_); });
     connect(model, &QMenu::aboutToShow, this, [this] {
@@ -204,10 +212,18 @@ StartupOutcome KVGui::load(bool anotherInstanceRunning) {
 void KVGui::Fini() {
     if (ended_)
         return;
+    if (session_.modelRunning) {
+        // The run records how it ended and writes its log line first; runModel ends the
+        // program once the model's process group has ended.
+        endAfterRun_ = true;
+        stop_model_run(session_);
+        return;
+    }
     ended_ = true;
     fini(session_);
     dialogs_->closeAllWithoutStoring();
-    for (const auto& window : {current_, about_, diag_, batch_}) {
+    for (const QPointer<QWidget>& window :
+         {current_, about_, diag_, batch_, QPointer<QWidget>(history_.data())}) {
         if (window)
             window->close();
     }
@@ -279,13 +295,27 @@ bool KVGui::bindMenuItem(const QString& objectName, std::function<void()> open) 
 void KVGui::setRunning(bool running) {
     for (const char* name : {"MnuRun", "MnuFiles_0", "MnuFiles_1", "MnuFiles_2"})
         items_[name]->setEnabled(!running);
+    mnuStop_->setEnabled(running);
 }
 
 void KVGui::runModel() {
     setRunning(true);
     run_model(session_);
-    if (!ended_)
-        setRunning(false);
+    if (ended_)
+        return;
+    setRunning(false);
+    if (endAfterRun_) {
+        Fini();
+        return;
+    }
+    if (history_)
+        history_->reload();
+}
+
+bool KVGui::keepOpenForRun() {
+    if (ended_ || !session_.modelRunning)
+        return false;
+    return endAfterRun_ || !may_end_during_run(session_);
 }
 
 void KVGui::fillDiagLists() {
@@ -343,9 +373,27 @@ void KVGui::showBatch() {
     batch_->show();
 }
 
+void KVGui::showRunHistory() {
+    if (history_) {
+        history_->reload();
+        raise_open(history_.data());
+        return;
+    }
+    history_ = new RunHistoryWindow(session_, editors_, this);
+    history_->show();
+}
+
 void KVGui::closeEvent(QCloseEvent* event) {
+    if (keepOpenForRun()) {
+        event->ignore();
+        return;
+    }
     Fini();
-    event->accept();
+    // During a run the window closes once the run has been stopped.
+    if (ended_)
+        event->accept();
+    else
+        event->ignore();
 }
 
 void KVGui::keyPressEvent(QKeyEvent* event) {

@@ -21,6 +21,7 @@ namespace kv {
 class Banner;
 class DialogRegistry;
 class EditorEnvironment;
+class RunHistoryWindow;
 class Session;
 class StatusLabel;
 
@@ -40,6 +41,7 @@ public:
     StartupOutcome load(bool anotherInstanceRunning);
 
     // Ends the run: the log's last lines, every window closed, `ended` emitted. Asks nothing.
+    // During a model run it stops the model first and ends once the run has.
     void Fini();
     bool ended() const { return ended_; }
 
@@ -62,6 +64,7 @@ public:
     void showAbout();
     void showDiag();
     void showBatch();
+    void showRunHistory();
 
 signals:
     void finished();
@@ -76,6 +79,9 @@ private:
     QAction* addItem(QMenu* menu, const QString& name, const QString& caption, bool enabled);
     void runModel();
     void setRunning(bool running);
+    // Exit and the close button during a run: answers true when the window stays open (the
+    // user said No, or a stop for ending is under way already).
+    bool keepOpenForRun();
     void fillDiagLists();
     void widenForStatus();
 
@@ -83,6 +89,7 @@ private:
     const EditorEnvironment& editors_;
     QString programFile_;
     bool ended_ = false;
+    bool endAfterRun_ = false; // the run is being stopped so that the program can end
 
     Banner* picture1_ = nullptr;
     StatusLabel* verLbl_ = nullptr;
@@ -91,6 +98,7 @@ private:
     QListWidget* lstDiag_ = nullptr;
     QPushButton* cmdDiag_ = nullptr;
     QAction* mnuRun_ = nullptr;
+    QAction* mnuStop_ = nullptr;
     std::map<QString, QAction*> items_;
     std::map<QString, std::function<void()>> handlers_;
     std::unique_ptr<DialogRegistry> dialogs_;
@@ -99,6 +107,7 @@ private:
     QPointer<QWidget> about_;
     QPointer<QWidget> diag_;
     QPointer<QWidget> batch_;
+    QPointer<RunHistoryWindow> history_;
 };
 
 } // namespace kv

@@ -1,15 +1,21 @@
 #include "shell/ui/qt_launcher.h"
 
+#include "shell/process_group.h"
+
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QProcess>
+#include <QSocketNotifier>
 #include <QStringList>
+#include <QTimer>
+#include <algorithm>
+#include <memory>
 
 namespace kv {
 
-namespace {
-
-void prepare(QProcess& process, const LaunchRequest& request) {
+LaunchResult QtLauncher::startDetached(const LaunchRequest& request) {
+    LaunchResult result;
+    QProcess process;
     QStringList args;
     for (const auto& a : request.arguments)
         args << QString::fromStdString(a);
@@ -17,14 +23,6 @@ void prepare(QProcess& process, const LaunchRequest& request) {
     process.setArguments(args);
     if (!request.workingDirectory.empty())
         process.setWorkingDirectory(QString::fromStdString(request.workingDirectory));
-}
-
-} // namespace
-
-LaunchResult QtLauncher::startDetached(const LaunchRequest& request) {
-    LaunchResult result;
-    QProcess process;
-    prepare(process, request);
     process.setStandardInputFile(QProcess::nullDevice());
     result.started = process.startDetached();
     if (!result.started)
@@ -33,42 +31,53 @@ LaunchResult QtLauncher::startDetached(const LaunchRequest& request) {
 }
 
 LaunchResult QtLauncher::runAndWait(const LaunchRequest& request) {
-    LaunchResult result;
-    QProcess process;
-    prepare(process, request);
-    process.setProcessChannelMode(QProcess::ForwardedChannels);
-    process.setStandardInputFile(QProcess::nullDevice());
+    GroupProcess process(request);
+    if (!process.started())
+        return process.result();
 
     QEventLoop loop;
-    QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
-    QObject::connect(&process, &QProcess::errorOccurred, &loop, [&](QProcess::ProcessError e) {
-        if (e == QProcess::FailedToStart)
+    QTimer timer;
+    timer.setSingleShot(true);
+    std::unique_ptr<QSocketNotifier> ended;
+    // Does what is due and sets the timer for what comes next.
+    const auto look = [&] {
+        if (process.advance()) {
             loop.quit();
-    });
+            return;
+        }
+        if (ended && process.readyFd() < 0)
+            ended->setEnabled(false);
+        const int timeout = process.pollTimeoutMs();
+        if (timeout >= 0)
+            timer.start(timeout);
+    };
+    if (process.readyFd() >= 0) {
+        ended = std::make_unique<QSocketNotifier>(process.readyFd(), QSocketNotifier::Read);
+        QObject::connect(ended.get(), &QSocketNotifier::activated, &loop, look);
+    }
+    QObject::connect(&timer, &QTimer::timeout, &loop, look);
     QObject::connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, &loop,
                      &QEventLoop::quit);
 
-    process.start();
-    if (!process.waitForStarted(-1)) {
-        result.errorText = process.errorString().toStdString();
-        return result;
-    }
-    result.started = true;
-    if (process.state() != QProcess::NotRunning)
+    waiting_.push_back({&process, look});
+    look();
+    if (!process.advance())
         loop.exec();
-    if (process.state() != QProcess::NotRunning) {
-        // The application is ending: the model it started ends with it.
-        process.terminate();
-        if (!process.waitForFinished(2000))
-            process.kill();
-        process.waitForFinished(2000);
-        result.crashed = true;
-        result.exitCode = -1;
-        return result;
+    std::erase_if(waiting_, [&](const Waiting& w) { return w.process == &process; });
+    ended.reset();
+    if (!process.advance()) {
+        // The application is ending: the program it started ends with it.
+        process.stop();
+        return process.wait();
     }
-    result.crashed = process.exitStatus() == QProcess::CrashExit;
-    result.exitCode = process.exitCode();
-    return result;
+    return process.result();
+}
+
+void QtLauncher::stop() {
+    for (const Waiting& w : waiting_) {
+        w.process->stop();
+        w.wake();
+    }
 }
 
 } // namespace kv

@@ -1,6 +1,7 @@
 // The main window and its information windows, driven by object name on the offscreen
 // platform, with a scripted interface so that no test waits on a modal box.
 #include "shell/editor_launch.h"
+#include "shell/process_group.h"
 #include "shell/session.h"
 #include "shell/settings.h"
 #include "shell/status.h"
@@ -27,6 +28,7 @@
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTimer>
+#include <QTreeWidget>
 #include <QtTest>
 #include <csignal>
 #include <filesystem>
@@ -190,6 +192,8 @@ private slots:
             {"MnuScen_2", "&Region", false},
             {"MnuScen_3", "&Sources", false},
             {"MnuRun", "&Run with filename.ext", true},
+            {"MnuStop", "S&top Run", false},
+            {"MnuHistory", "Run &History", true},
             {"MnuAcc", "Re&ports", true},
             {"mnuadvopt_0", "Geographic &Allocation", false},
             {"mnuadvopt_1", "&Temporal Allocation", false},
@@ -307,6 +311,114 @@ private slots:
         QCOMPARE(in.ui.messages.size(), std::size_t(1));
         QVERIFY(!in.find<QPushButton>("View_Msg")->isVisible());
         QVERIFY(in.find<QAction>("MnuRun")->isEnabled());
+    }
+
+    // Model > Stop Run ends a model that has started a child process, with the child; the
+    // history window then lists the runs. Prints the time from the click to the end of the
+    // run (the status refreshed and the run recorded).
+    void stopRunAndTheHistoryWindow() {
+        Installation in;
+        in.start();
+        const std::string childFile = in.tmp.str() + "/child.pid";
+        in.script(in.model + "/sleepy-model", "sleep 30 &\necho $$ > " + childFile + ".tmp\nmv " +
+                                                  childFile + ".tmp " + childFile + "\nwait");
+        in.session->settings.modelexe = "sleepy-model";
+        auto* stop = in.find<QAction>("MnuStop");
+
+        QElapsedTimer sinceClick;
+        QTimer poll;
+        poll.setInterval(5);
+        connect(&poll, &QTimer::timeout, [&] {
+            if (sinceClick.isValid() || !fs::exists(childFile))
+                return;
+            QVERIFY(stop->isEnabled());
+            sinceClick.start();
+            stop->trigger();
+        });
+        poll.start();
+        const std::size_t statuses = in.ui.statuses.size();
+        in.find<QAction>("MnuRun")->trigger();
+        const qint64 stopTook = sinceClick.nsecsElapsed() / 1000;
+        poll.stop();
+        QVERIFY(sinceClick.isValid());
+        qInfo("Stop Run: %lld us from the click to the end of the run", stopTook);
+        int group = 0;
+        std::ifstream(childFile) >> group;
+        QVERIFY(group > 0 && !process_group_alive(group)); // the child ended with the model
+        QVERIFY(in.log().find("Run stopped by user\r\n") != std::string::npos);
+        QVERIFY(!stop->isEnabled());
+        QVERIFY(in.find<QAction>("MnuRun")->isEnabled());
+        QCOMPARE(in.ui.statuses.size(), statuses + 1);
+        QVERIFY(fs::exists(in.model + "/kelvaro.bat"));
+        QVERIFY(in.ui.messages.empty());
+
+        in.session->settings.modelexe = "demo-model";
+        in.find<QAction>("MnuRun")->trigger();
+        in.find<QAction>("MnuHistory")->trigger();
+        auto* list = in.window->findChild<QTreeWidget*>("LstRuns");
+        QVERIFY(list != nullptr && list->isVisible());
+        QCOMPARE(list->topLevelItemCount(), 2);
+        const auto row = [&](int i) {
+            QStringList texts;
+            for (int c = 0; c < 5; ++c)
+                texts << list->topLevelItem(i)->text(c);
+            return texts;
+        };
+        const QString opt = QString::fromStdString(in.model + "/test1.opt");
+        // The second run saved the file again: only its first line changed.
+        QCOMPARE(row(0).mid(1), (QStringList{opt, row(0)[2], "ok", ""}));
+        QCOMPARE(row(1).mid(1), (QStringList{opt, row(1)[2], "stopped", ""}));
+        QVERIFY(row(0)[0] >= row(1)[0]);
+
+        in.session->scenario.title1str = "CHANGED";
+        in.session->scenario.changed_options = true;
+        in.find<QAction>("MnuFiles_1")->trigger();
+        in.find<QAction>("MnuHistory")->trigger(); // brought forward and read again
+        QCOMPARE(in.window->findChildren<QTreeWidget*>("LstRuns").size(), qsizetype(1));
+        QCOMPARE(row(0)[4], QString("options changed since this run"));
+        QCOMPARE(row(1)[4], QString("options changed since this run"));
+
+        const std::string record = in.tmp.str() + "/editor-args";
+        in.script(in.tmp.str() + "/editor", "printf '%s\\n' \"$@\" >> " + record);
+        qputenv("VISUAL", QByteArray::fromStdString(in.tmp.str() + "/editor"));
+        emit list->itemDoubleClicked(list->topLevelItem(0), 0);
+        QTRY_COMPARE(read_file(record), in.model + "/outputs/test1.msg\n");
+        qunsetenv("VISUAL");
+    }
+
+    // Closing the window during a run asks whether to stop it: No keeps the window and the
+    // run, Yes stops the run and then ends the program.
+    void closingDuringARunAsksFirst() {
+        Installation in;
+        in.start();
+        const std::string childFile = in.tmp.str() + "/child.pid";
+        in.script(in.model + "/sleepy-model", "sleep 30 &\necho $! > " + childFile + "\nwait");
+        in.session->settings.modelexe = "sleepy-model";
+        QSignalSpy ended(in.window.get(), &KVGui::finished);
+        in.ui.answerYesNo(false);
+        in.ui.answerYesNo(true);
+        bool closed = false;
+        QTimer poll;
+        poll.setInterval(5);
+        connect(&poll, &QTimer::timeout, [&] {
+            if (closed || !fs::exists(childFile))
+                return;
+            closed = true;
+            in.window->close();
+            QVERIFY(in.window->isVisible());
+            QVERIFY(in.session->modelRunning);
+            in.window->close();
+        });
+        poll.start();
+        in.find<QAction>("MnuRun")->trigger();
+        poll.stop();
+        QCOMPARE(
+            in.ui.questions,
+            std::vector<std::string>(2, "The core model is still running. Stop the run and exit?"));
+        QCOMPARE(ended.count(), 1);
+        QVERIFY(!in.window->isVisible());
+        QVERIFY(in.log().ends_with("Run stopped by user\r\nEnding run\r\n"
+                                   "****************************\r\n"));
     }
 
     void keysAndTheMessageButtonOpenTheEditor() {

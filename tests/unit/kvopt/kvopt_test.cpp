@@ -1,10 +1,15 @@
+#include "shell/process_group.h"
 #include "support/options_text.h"
 #include "support/run_program.h"
 #include "support/temp_dir.h"
 
+#include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
+#include <sys/wait.h>
+#include <thread>
 
 namespace kv::test {
 namespace {
@@ -329,6 +334,78 @@ TEST_F(KvoptTest, SetValuesGoThroughTheDialogsChecks) {
         EXPECT_EQ(r.err, c.err) << c.args[1];
         EXPECT_EQ(fs::exists(out), c.exitCode == 0) << c.args[1];
     }
+}
+
+// A kvopt of its own (its history lies beside it) on a copy of the demo's model directory.
+class KvoptRunTest : public KvoptTest {
+protected:
+    void SetUp() override {
+        KvoptTest::SetUp();
+        if (IsSkipped())
+            return;
+        fs::create_directories(dir.path() / "bin");
+        kvoptCopy = dir.str() + "/bin/kvopt";
+        fs::copy_file(kKvopt, kvoptCopy);
+        model = dir.str() + "/model";
+        fs::copy(kModel, model, fs::copy_options::recursive);
+        const std::string script = dir.write("model/slow-model", "#!/bin/sh\nsleep 30 &\n"
+                                                                 "echo $! > started\nwait\n");
+        fs::permissions(script, fs::perms::owner_all, fs::perm_options::add);
+    }
+    ProgramResult history(const std::vector<std::string>& args = {}) const {
+        std::vector<std::string> argv = {kvoptCopy, "history"};
+        argv.insert(argv.end(), args.begin(), args.end());
+        return run_program(argv);
+    }
+    std::string kvoptCopy, model;
+};
+
+TEST_F(KvoptRunTest, SigintAndSigtermStopTheRunWhichIsRecorded) {
+    for (const int signal : {SIGINT, SIGTERM}) {
+        fs::remove(model + "/started");
+        const Spawned kvopt = spawn_program(
+            {kvoptCopy,
+             {"--model-dir", model, "run", model + "/demo.opt", "--model-exe", "slow-model"},
+             dir.str()},
+            {});
+        ASSERT_GT(kvopt.pid, 0);
+        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (!fs::exists(model + "/started") && std::chrono::steady_clock::now() < limit)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        ASSERT_TRUE(fs::exists(model + "/started"));
+        ::kill(kvopt.pid, signal);
+        const LaunchResult r = wait_for_child(kvopt.pid);
+        EXPECT_FALSE(r.crashed) << "ended by the signal itself";
+        EXPECT_EQ(r.exitCode, signal == SIGINT ? 130 : 143);
+    }
+    EXPECT_TRUE(fs::exists(model + "/kelvaro.bat"));
+
+    const ProgramResult text = history();
+    ASSERT_EQ(text.exitCode, 0) << text.err;
+    const auto lines = text_lines(text.out);
+    ASSERT_EQ(lines.size(), 2u);
+    for (const auto& line : lines) {
+        EXPECT_NE(line.find("  " + model + "/demo.opt  "), std::string::npos) << line;
+        EXPECT_TRUE(line.ends_with("  stopped")) << line;
+    }
+
+    // A value changed in the options file marks both runs.
+    const ProgramResult save =
+        run_program({kKvopt, "--model-dir", model, "save", model + "/demo.opt", model + "/demo.opt",
+                     "--set", "title1str=Changed"});
+    ASSERT_EQ(save.exitCode, 0) << save.err;
+    const ProgramResult json = history({"--json"});
+    ASSERT_EQ(json.exitCode, 0) << json.err;
+    const auto runs = nlohmann::json::parse(json.out);
+    ASSERT_EQ(runs.size(), 2u);
+    for (const auto& run : runs) {
+        EXPECT_EQ(run["outcome"], "stopped");
+        EXPECT_EQ(run["signal"], 15); // kvopt stops the model with SIGTERM either way
+        EXPECT_EQ(run["changed_since"], true);
+        EXPECT_EQ(run["model"], model + "/slow-model");
+        EXPECT_TRUE(run["batch"].is_null());
+    }
+    EXPECT_GE(runs[0]["start"].get<std::string>(), runs[1]["start"].get<std::string>());
 }
 
 } // namespace

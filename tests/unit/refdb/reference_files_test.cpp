@@ -119,7 +119,7 @@ TEST(ReferenceFile, BrokenFilesAreReportedNotCrashedOn) {
 
     std::vector<BrokenFile> cases = {
         {"empty.mdb", "", refdb_error::kNotADatabase, "Empty file, not a database: "},
-        {"random.mdb", std::string("\x13\x37\xBE\xEF garbage that is no database at all", 42),
+        {"random.mdb", std::string("\x13\x37\xBE\xEF garbage that is no database at all"),
          refdb_error::kNotADatabase, "Not an Access or SQLite database: "},
         {"text.sqlite", "FIPS,COUNTY\r\n01001,Autauga County\r\n", refdb_error::kNotADatabase,
          "Not an Access or SQLite database: "},

@@ -153,7 +153,7 @@ TEST_F(FileCommandsTest, SaveAsNamesOutputsAfterTheNewFile) {
         {"a/TEST2.OPT", true, false, "TEST2.OPT", "a/outputs"},
         {"b/TEST3.OPT", false, false, "TEST3.OPT", "b"},
         {"c/RUN2", false, true, "RUN2.OPT", "c"},
-        {"d/run.x.y", true, true, "run.x.y", "d/outputs"},
+        {"d.v2/run.x.y", true, true, "run.x.y", "d.v2/outputs"},
     };
     for (const auto& c : cases) {
         const fs::path chosen = dir.path() / c.chosen;

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "optionsfile/reader.h"
+#include "shell/session.h"
+#include "support/fakes.h"
+#include "support/scripted_ui.h"
+
+#include <memory>
+#include <sstream>
+#include <string>
+#include <string_view>
+
+// What the fuzz targets share.
+namespace kv::fuzz {
+
+// Ends the run with `what` when `condition` is false, so that libFuzzer keeps the input.
+#define KV_FUZZ_CHECK(condition, what) ::kv::fuzz::check((condition), #condition, (what))
+void check(bool condition, const char* expression, const std::string& what);
+
+// A fresh session for one input: POSIX path rules, model directory "/model", an interface
+// that records messages and cancels every file dialog, and the demo's reference data.
+class FuzzSession {
+public:
+    FuzzSession();
+
+    // Reads `text` as the options file /runs/fuzz.opt.
+    ReadOutcome read(std::string_view text);
+    // Writes the scenario with `templ` as the template; aborts when the writer fails.
+    std::string write(std::string_view templ, std::vector<std::string>* notes = nullptr);
+
+    Scenario& scenario() { return session->scenario; }
+
+    test::ScriptedUserInterface ui;
+    test::RecordingLauncher launcher;
+    test::FakeReferenceDbOpener refdbs;
+    std::ostringstream log;
+    std::unique_ptr<Session> session;
+};
+
+} // namespace kv::fuzz

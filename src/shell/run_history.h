@@ -1,0 +1,122 @@
+#pragma once
+
+#include "shell/ports.h"
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kv {
+
+class Session;
+
+// The run history: one JSON line per model run in "runs.jsonl" in the state directory,
+// appended by every run (the main window, kvopt run, a batch), read back newest first.
+inline constexpr std::string_view kRunHistoryFileName = "runs.jsonl";
+inline constexpr std::string_view kOptionsChangedNote = "options changed since this run";
+
+std::filesystem::path run_history_file(const Session& session);
+
+enum class HistoryOutcome { Ok, Failed, Stopped, NotStarted };
+
+// "ok", "failed", "stopped", "not started".
+std::string_view outcome_text(HistoryOutcome outcome);
+
+// A file a run wrote, with its size when the run ended (none when it was missing).
+struct RecordedFile {
+    std::string path;
+    std::optional<std::uintmax_t> size;
+};
+
+// What identifies an options file's content. The interface's first line ("Written by Kelvaro
+// interface at " and the time of the save) changes at every save, also when nothing else
+// does, so the content is also hashed without it.
+struct OptionsFingerprint {
+    std::string sha256;         // of the whole file
+    std::string sha256NoHeader; // of the file without the interface's first line
+};
+
+// The fingerprint of a file; nullopt when it cannot be read.
+std::optional<OptionsFingerprint> fingerprint_options_file(const std::string& path);
+OptionsFingerprint fingerprint_options_text(std::string_view content);
+
+// The lower-case hex SHA-256 of the bytes.
+std::string sha256_hex(std::string_view data);
+
+// One line of the history.
+struct RunRecord {
+    std::string start; // ISO 8601 local time with the UTC offset, "2026-07-12T20:05:09+02:00"
+    std::string end;
+    double durationSeconds = 0;
+    std::string optionsFile; // full path
+    OptionsFingerprint options;
+    std::string model; // the executable's full path
+    HistoryOutcome outcome = HistoryOutcome::NotStarted;
+    std::optional<int> exitStatus;
+    std::optional<int> signal;
+    RecordedFile messageFile;
+    RecordedFile outputFile;
+    std::optional<std::string> batch; // the batch the run belonged to
+};
+
+// What a run knows when it has ended (or could not start).
+struct RunFacts {
+    std::chrono::system_clock::time_point start;
+    std::chrono::system_clock::time_point end;
+    std::string optionsFile;
+    std::optional<OptionsFingerprint> options; // as run: taken right before the start
+    std::string model;
+    std::string messageFile;
+    std::string outputFile;
+    std::optional<std::string> batch;
+};
+
+// The record of a run: the outcome from how the model ended ("stopped" when a stop was asked
+// for, "failed" for a status other than 0 or a signal), the files' sizes as they are now.
+RunRecord run_record(const RunFacts& facts, const LaunchResult& launch);
+
+// The JSON line, without its line end.
+std::string history_line(const RunRecord& record);
+// The record of a line; nullopt when the line is damaged (not an object, or without its
+// start time, options file or outcome).
+std::optional<RunRecord> parse_history_line(std::string_view line);
+
+// Appends one line. Safe when other processes append at the same time: the file is opened
+// for appending and the line goes in one write. Answers an error text, empty on success.
+std::string append_run_record(const std::filesystem::path& file, const RunRecord& record);
+
+struct HistoryEntry {
+    RunRecord record;
+    std::string line; // as read
+};
+
+// The runs of the file, newest start first; damaged lines are skipped. No file: no runs.
+std::vector<HistoryEntry> read_run_history(const std::filesystem::path& file);
+
+// Whether the options file has changed since the run: it is gone or unreadable, or its hash
+// differs now. A difference in the interface's first line alone is no change.
+bool options_changed_since(const RunRecord& record);
+
+// A run as the history window and kvopt history list it.
+struct HistoryRow {
+    std::string time; // "2026-07-12 20:05:09", the local time of the start
+    std::string optionsFile;
+    std::string duration; // "4.2 s", "12:05", "1:02:03"
+    std::string outcome;  // "failed (exit status 3)", "failed (signal 9)", "ok", ...
+    bool optionsChanged = false;
+    std::string messageFile;
+};
+
+HistoryRow history_row(const RunRecord& record);
+// The row as one line of text, columns separated by two blanks.
+std::string history_row_text(const HistoryRow& row);
+
+// Time helpers of the history.
+std::string iso8601_local(std::chrono::system_clock::time_point t);
+std::optional<std::chrono::system_clock::time_point> parse_iso8601(std::string_view text);
+
+} // namespace kv

@@ -1,0 +1,72 @@
+#include "shell/ui/run_history_window.h"
+
+#include "shell/dialog_helpers.h"
+#include "shell/editor_launch.h"
+#include "shell/run_history.h"
+#include "shell/session.h"
+#include "shell/ui/center_form.h"
+
+#include <QHeaderView>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace kv {
+
+namespace {
+
+enum Column { Time, OptionsFile, Duration, Outcome, Note };
+constexpr int kMessageFileRole = Qt::UserRole;
+
+} // namespace
+
+RunHistoryWindow::RunHistoryWindow(Session& session, const EditorEnvironment& editors,
+                                   QWidget* owner)
+    : InfoWindow("RunHistory", owner), session_(session), editors_(editors) {
+    setWindowTitle("Run History");
+    auto* layout = new QVBoxLayout(this);
+    list_ = new QTreeWidget(this);
+    list_->setObjectName("LstRuns");
+    list_->setRootIsDecorated(false);
+    list_->setUniformRowHeights(true);
+    list_->setAlternatingRowColors(true);
+    list_->setHeaderLabels({"Started", "Options file", "Duration", "Outcome", "Note"});
+    list_->header()->setStretchLastSection(true);
+    list_->setToolTip("Double-click a run to open its message file");
+    connect(list_, &QTreeWidget::itemDoubleClicked, this,
+            [this](QTreeWidgetItem* item) { openMessageFile(item); });
+    layout->addWidget(list_);
+    resize(820, 360);
+    reload();
+    center_form(*this);
+}
+
+void RunHistoryWindow::reload() {
+    list_->clear();
+    for (const HistoryEntry& entry : read_run_history(run_history_file(session_))) {
+        const HistoryRow row = history_row(entry.record);
+        auto* item = new QTreeWidgetItem(list_);
+        item->setText(Time, QString::fromStdString(row.time));
+        item->setText(OptionsFile, QString::fromStdString(row.optionsFile));
+        item->setText(Duration, QString::fromStdString(row.duration));
+        item->setTextAlignment(Duration, Qt::AlignRight | Qt::AlignVCenter);
+        item->setText(Outcome, QString::fromStdString(row.outcome));
+        if (row.optionsChanged)
+            item->setText(Note, QString::fromStdString(std::string(kOptionsChangedNote)));
+        item->setData(Time, kMessageFileRole, QString::fromStdString(row.messageFile));
+    }
+    for (int c = Time; c < Note; ++c)
+        list_->resizeColumnToContents(c);
+}
+
+void RunHistoryWindow::openMessageFile(QTreeWidgetItem* item) {
+    if (item == nullptr)
+        return;
+    const std::string path = item->data(Time, kMessageFileRole).toString().toStdString();
+    if (path.empty() || !file_exists(path)) {
+        session_.message("Message file not found: " + path, MessageIcon::Exclamation);
+        return;
+    }
+    open_in_text_editor(session_, editors_, resolve_existing_path(path));
+}
+
+} // namespace kv
