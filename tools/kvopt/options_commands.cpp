@@ -2,6 +2,7 @@
 #include "commands.h"
 #include "dialog_checks.h"
 #include "factor_files_option.h"
+#include "file_list_options.h"
 #include "optionsfile/reader.h"
 #include "optionsfile/scenario_values.h"
 #include "optionsfile/writer.h"
@@ -26,6 +27,7 @@ struct OptionsArgs {
     std::string region; // --region
     FactorFilesArgs factorFiles;
     bool noCheck = false; // --no-check: the dialogs' checks are skipped
+    FileListArgs fileLists;
 };
 
 // Reads the file as the interface would; true when it was usable.
@@ -115,6 +117,10 @@ void run_save(const Globals& globals, const OptionsArgs& args, int& exitCode) {
         exitCode = kRefused;
         return;
     }
+    if (!apply_file_list_options(*cli.session, args.fileLists, !args.noCheck, globals)) {
+        exitCode = kRefused;
+        return;
+    }
     const std::filesystem::path out = std::filesystem::absolute(args.out).lexically_normal();
     sc.newoptdir = out.parent_path().string();
     sc.newoptfile = out.filename().string();
@@ -146,6 +152,7 @@ void register_options_commands(CLI::App& app, Globals& globals) {
     add_region_option(*save, args->region);
     add_sources_option(*save, args->sources);
     add_factor_files_options(*save, args->factorFiles);
+    add_file_list_options(*save, args->fileLists);
     save->add_flag("--no-check", args->noCheck,
                    "Store the values set without the checks of the dialogs that edit them");
     save->callback([&globals, args] { run_save(globals, *args, globals.exitCode); });

@@ -1,4 +1,5 @@
 // The Advanced options menu's dialogs, driven by object name on the offscreen platform.
+#include "advanced/geoalloc_dialog.h"
 #include "advanced/single_file_dialog.h"
 #include "advanced/ui/advanced_editors.h"
 #include "gui_support/installation.h"
@@ -9,6 +10,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
 #include <QtTest>
@@ -226,6 +228,117 @@ private slots:
         }
         QVERIFY(!sc.changed_emfac);
         QVERIFY(a.ui.messages.empty());
+    }
+
+    // Geographic Allocation: Add through the Open dialog, a click, Delete, Change Look up, OK.
+    void geoallocCommitsTheListOnOk() {
+        Advanced a;
+        Scenario& sc = a.session->scenario;
+        ScenarioDialog* d = a.open("mnuadvopt_0");
+        QVERIFY(d != nullptr);
+        QCOMPARE(d->objectName(), QString("geoalloc"));
+        QCOMPARE(d->windowTitle(), QString("Geographic Allocation"));
+        const char* captions[][2] = {{"cmdAddDel_0", "Add..."},       {"Command1", "Replace"},
+                                     {"cmdAddDel_1", "Delete"},       {"cmdfin_0", "OK"},
+                                     {"cmdlookup", "Change Look up"}, {"cmdfin_1", "Cancel"}};
+        for (const auto& [name, caption] : captions)
+            QCOMPARE(a.in<QPushButton>(d, name)->text(), QString(caption));
+        QVERIFY(a.in<QPushButton>(d, "cmdfin_0")->isDefault());
+        auto* list = a.in<QListWidget>(d, "lstalloc");
+        QCOMPARE(list->selectionMode(), QAbstractItemView::ExtendedSelection);
+
+        const std::string added = a.tmp.write("data/ALLOCATE/tx_house.alo", "x");
+        a.ui.answerFile(added);
+        a.in<QPushButton>(d, "cmdAddDel_0")->click();
+        QCOMPARE(list->count(), 3);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualItemRect(list->item(0)).center());
+        QCOMPARE(a.in<QLineEdit>(d, "SelEdit")->text(), QString("/data/ALLOCATE/ca_pop.alo"));
+        a.in<QPushButton>(d, "cmdAddDel_1")->click();
+        const std::string xref = a.tmp.write("data/ALLOCATE/new.xrf", "x");
+        a.ui.answerFile(xref);
+        a.in<QPushButton>(d, "cmdlookup")->click();
+        save_screenshot(d, "geoalloc");
+        a.in<QPushButton>(d, "cmdfin_0")->click();
+        QTRY_VERIFY(a.closed("mnuadvopt_0"));
+        QCOMPARE(sc.allocfiles.size(), std::size_t(2));
+        QCOMPARE(sc.allocfiles.at(1)->allocfile, added);
+        QCOMPARE(sc.allocfiles.at(1)->descriptor, std::string("Family housing     :"));
+        QCOMPARE(sc.runfiles[kAllocXref], xref);
+        QVERIFY(sc.changed_alloc);
+        QCOMPARE(a.ui.messageTexts().back(), std::string(GeoAllocDialog::kRegionNote));
+    }
+
+    // Growth: Add, a click giving the text box the line and the focus, Replace hiding it, OK.
+    void growthCommitsTheListOnOk() {
+        Advanced a;
+        ScenarioDialog* d = a.open("mnuadvopt_2");
+        QVERIFY(d != nullptr);
+        QCOMPARE(d->objectName(), QString("frmgrow"));
+        QCOMPARE(d->windowTitle(), QString("Growth"));
+        const char* captions[][2] = {{"CmdDel", "Delete"},
+                                     {"CmdLeave_1", "OK"},
+                                     {"Replace", "Replace"},
+                                     {"CmdLeave_0", "Cancel"},
+                                     {"CmdAdd", "Add..."}};
+        for (const auto& [name, caption] : captions)
+            QCOMPARE(a.in<QPushButton>(d, name)->text(), QString(caption));
+        auto* list = a.in<QListWidget>(d, "lstGrow");
+        auto* text = a.in<QLineEdit>(d, "txtgrow");
+        auto* label = a.in<QLabel>(d, "current_label");
+        QCOMPARE(label->text(), QString("Current Selection"));
+
+        const std::string added = a.tmp.write("data/growth/state.grw", "x");
+        a.ui.answerFile(added);
+        a.in<QPushButton>(d, "CmdAdd")->click();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualItemRect(list->item(0)).center());
+        QCOMPARE(text->text(), QString("/data/growth/nation.grw"));
+        QVERIFY(text->hasFocus());
+        const std::string replacement = a.tmp.write("data/growth/region.grw", "x");
+        text->setText(QString::fromStdString(replacement));
+        a.in<QPushButton>(d, "Replace")->click();
+        QVERIFY(text->isHidden() && label->isHidden());
+        save_screenshot(d, "frmgrow");
+        a.in<QPushButton>(d, "CmdLeave_1")->click();
+        QTRY_VERIFY(a.closed("mnuadvopt_2"));
+        QVERIFY(a.session->scenario.growthfiles ==
+                (std::vector<std::string>{replacement, added, ""}));
+        QVERIFY(a.session->scenario.changed_growth);
+    }
+
+    // Equipment Population: Add, Replace on the current line, OK; Escape later changes nothing.
+    void equipmentPopulationCommitsTheListOnOk() {
+        Advanced a;
+        Scenario& sc = a.session->scenario;
+        ScenarioDialog* d = a.open("mnuadvopt_3");
+        QVERIFY(d != nullptr);
+        QCOMPARE(d->objectName(), QString("frmEquip"));
+        QCOMPARE(d->windowTitle(), QString("Equipment Population"));
+        auto* list = a.in<QListWidget>(d, "lstEquip");
+        auto* text = a.in<QLineEdit>(d, "SelEdit");
+        const std::string added = a.tmp.write("data/pop/nv.pop", "x");
+        a.ui.answerFile(added);
+        a.in<QPushButton>(d, "CmdAdd")->click();
+        list->setCurrentRow(1);
+        QCOMPARE(text->text(), QString("/data/pop/tx.pop"));
+        const std::string replacement = a.tmp.write("data/pop/az.pop", "x");
+        text->setText(QString::fromStdString(replacement));
+        a.in<QPushButton>(d, "Replace")->click();
+        save_screenshot(d, "frmEquip");
+        a.in<QPushButton>(d, "CmdLeave_1")->click();
+        QTRY_VERIFY(a.closed("mnuadvopt_3"));
+        QCOMPARE(sc.popfiles.size(), std::size_t(3));
+        QCOMPARE(sc.popfiles.at(1)->allocfile, replacement);
+        QCOMPARE(sc.popfiles.at(2)->descriptor, std::string("Population file    :"));
+        QVERIFY(sc.changed_pop);
+
+        d = a.open("mnuadvopt_3");
+        a.in<QListWidget>(d, "lstEquip")->selectAll();
+        a.in<QPushButton>(d, "CmdDel")->click();
+        QTest::keyClick(d, Qt::Key_Escape);
+        QTRY_VERIFY(a.closed("mnuadvopt_3"));
+        QCOMPARE(sc.popfiles.size(), std::size_t(3));
     }
 };
 
