@@ -1,5 +1,7 @@
 #include "support/options_text.h"
 
+#include <algorithm>
+#include <optional>
 #include <vector>
 
 namespace kv::test {
@@ -128,6 +130,54 @@ std::string with_packet_body(std::string_view text, std::string_view name, std::
     const auto [begin, end] = packet_range(text, name);
     return std::string(text.substr(0, begin)) + std::string(name) + "\r\n" + std::string(body) +
            "/END/\r\n" + std::string(text.substr(end));
+}
+
+namespace {
+
+// Each packet's name and its body lines, without CR, in the order of the text.
+std::vector<std::pair<std::string, std::vector<std::string>>> packets_of(std::string_view text) {
+    std::vector<std::pair<std::string, std::vector<std::string>>> packets;
+    bool inside = false;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        auto end = text.find('\n', at);
+        if (end == std::string_view::npos)
+            end = text.size();
+        std::string line(text.substr(at, end - at));
+        at = end + 1;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        const bool header = line.size() > 2 && line.front() == '/' && line.back() == '/';
+        if (inside && line.find("/END/") != std::string::npos)
+            inside = false;
+        else if (inside)
+            packets.back().second.push_back(line);
+        else if (header && line != "/END/") {
+            packets.push_back({line, {}});
+            inside = true;
+        }
+    }
+    return packets;
+}
+
+} // namespace
+
+std::vector<std::string> changed_packets(std::string_view before, std::string_view after) {
+    const auto a = packets_of(before);
+    const auto b = packets_of(after);
+    const auto body = [](const auto& packets, const std::string& name) {
+        for (const auto& [n, lines] : packets)
+            if (n == name)
+                return std::optional(lines);
+        return std::optional<std::vector<std::string>>();
+    };
+    std::vector<std::string> changed;
+    for (const auto* packets : {&a, &b})
+        for (const auto& [name, lines] : *packets)
+            if (body(a, name) != body(b, name) &&
+                std::find(changed.begin(), changed.end(), name) == changed.end())
+                changed.push_back(name);
+    return changed;
 }
 
 } // namespace kv::test
