@@ -40,14 +40,8 @@ FileListForm::FileListForm(FileListDialog& logic, QWidget* owner, const char* li
     connect(add, &QPushButton::clicked, this, action(&FileListDialog::add));
     connect(del, &QPushButton::clicked, this, action(&FileListDialog::del));
     connect(replace, &QPushButton::clicked, this, action(&FileListDialog::replace));
-    connect(ok, &QPushButton::clicked, this, [this] {
-        logic_.ok();
-        close();
-    });
-    connect(cancel, &QPushButton::clicked, this, [this] {
-        logic_.cancel();
-        close();
-    });
+    closeAfter(ok, [this] { logic_.ok(); });
+    closeAfter(cancel, [this] { logic_.cancel(); });
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);

@@ -55,10 +55,7 @@ GeoAllocForm::GeoAllocForm(GeoAllocDialog& logic, QWidget* owner)
         if (logic_.ok())
             close();
     });
-    connect(cancel, &QPushButton::clicked, this, [this] {
-        logic_.cancel();
-        close();
-    });
+    closeAfter(cancel, [this] { logic_.cancel(); });
     connect(seledit_, &QLineEdit::textChanged, this,
             [this](const QString& text) { logic_.setSelEdit(text.toStdString()); });
     connect(txtalloc_, &QLineEdit::textChanged, this,

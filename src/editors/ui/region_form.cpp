@@ -140,14 +140,8 @@ RegionForm::RegionForm(RegionDialog& logic, QWidget* owner) : ScenarioDialog(own
     QPushButton* cancel = buttons.cancel;
     for (QPushButton* button : {add_, del})
         button->setAutoDefault(false);
-    connect(ok, &QPushButton::clicked, this, [this] {
-        logic_.ok();
-        close();
-    });
-    connect(cancel, &QPushButton::clicked, this, [this] {
-        logic_.cancel();
-        close();
-    });
+    closeAfter(ok, [this] { logic_.ok(); });
+    closeAfter(cancel, [this] { logic_.cancel(); });
 
     // Level on the left; the two lists to choose from; Add and Del; the current selection.
     auto* lists = new QGridLayout;

@@ -111,10 +111,7 @@ SourcesForm::SourcesForm(SourcesDialog& logic, QWidget* owner)
         showLogic();
     });
     connect(buttons.ok, &QPushButton::clicked, this, &SourcesForm::close);
-    connect(buttons.cancel, &QPushButton::clicked, this, [this] {
-        logic_.cancel();
-        close();
-    });
+    closeAfter(buttons.cancel, [this] { logic_.cancel(); });
 
     // Left: the choices and the Add buttons. Right: the lists and Remove Selection.
     auto* addRow = new QHBoxLayout;

@@ -1,5 +1,6 @@
 #include "shell/ui/scenario_dialog.h"
 
+#include <QAbstractButton>
 #include <QCloseEvent>
 #include <QKeyEvent>
 
@@ -14,6 +15,13 @@ ScenarioDialog::ScenarioDialog(QWidget* owner) : QDialog(owner) {
 void ScenarioDialog::closeWithoutStoring() {
     discarding_ = true;
     close();
+}
+
+void ScenarioDialog::closeAfter(QAbstractButton* button, std::function<void()> handler) {
+    connect(button, &QAbstractButton::clicked, this, [this, handler = std::move(handler)] {
+        handler();
+        close();
+    });
 }
 
 void ScenarioDialog::keyPressEvent(QKeyEvent* event) {

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QDialog>
+#include <functional>
 
+class QAbstractButton;
 class QCloseEvent;
 class QKeyEvent;
 
@@ -37,6 +39,8 @@ protected:
     virtual void unload() {}
     // Escape pressed anywhere in the dialog.
     virtual void escape() { close(); }
+    // A click on `button` (OK, Cancel) runs `handler` in the logic, then closes the window.
+    void closeAfter(QAbstractButton* button, std::function<void()> handler);
 
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
