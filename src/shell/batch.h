@@ -168,6 +168,10 @@ BatchProgress batch_progress(const std::vector<BatchRun>& runs, double elapsedSe
 // is one; no trailing line end).
 std::string batch_progress_line(const BatchProgress& progress);
 
+// A path as the summary shows it: relative to `relativeTo` when it lies under it (empty:
+// always the full path).
+std::string batch_shown_path(const std::string& path, const std::filesystem::path& relativeTo);
+
 // The line of one finished run where no progress line can be redrawn (not a terminal):
 // "ok  a.opt  exit status 0  0.5 s", a refusal's or failure's first message appended.
 std::string batch_finished_line(const BatchRun& run, const std::filesystem::path& relativeTo = {});

@@ -63,6 +63,9 @@ public:
     // Runs the batch to its end; a request made on `stop` meanwhile stops it (with the
     // request's signal).
     void run(const StopRequest* stop = nullptr);
+    // The same, calling `tick` at least every `every` meanwhile (a progress line's clock).
+    void run(const StopRequest* stop, const std::function<void()>& tick,
+             std::chrono::milliseconds every);
 
     // Called when a run starts or finishes, with its index in runs().
     std::function<void(std::size_t)> onRunChanged;

@@ -19,8 +19,14 @@ struct BatchArgs {
     std::string modelExe;           // --model-exe
 };
 
+// What the pre-flight found, on a stream (standard error): each refused file with its
+// messages, then why the whole batch is refused when it is.
+void print_preflight(std::ostream& out, const kv::BatchPreflight& preflight,
+                     const std::filesystem::path& relativeTo);
+
 // A batch's progress on a stream (standard error): on a terminal one line redrawn in place
-// (done, running, failed, elapsed, time left), otherwise one line per finished run.
+// (done, running, failed, elapsed, time left), otherwise one line per finished run (files
+// refused by the pre-flight are left to print_preflight).
 class BatchProgressPrinter {
 public:
     BatchProgressPrinter(std::ostream& out, bool terminal, std::filesystem::path relativeTo);

@@ -37,6 +37,11 @@ std::optional<kv::FileChoice> CliUserInterface::chooseSaveFile(const kv::FileDia
     return std::nullopt;
 }
 
+std::vector<std::string> CliUserInterface::choosePaths(const kv::FileDialogRequest&, kv::PathKind) {
+    ++dialogCount;
+    return {};
+}
+
 kv::LaunchResult NoLauncher::startDetached(const kv::LaunchRequest&) {
     return {false, 0, false, "this command starts no program"};
 }

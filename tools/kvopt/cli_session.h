@@ -23,6 +23,8 @@ public:
     kv::Answer askYesNoCancel(const std::string& text, const std::string& title) override;
     std::optional<kv::FileChoice> chooseOpenFile(const kv::FileDialogRequest& request) override;
     std::optional<kv::FileChoice> chooseSaveFile(const kv::FileDialogRequest& request) override;
+    std::vector<std::string> choosePaths(const kv::FileDialogRequest& request,
+                                         kv::PathKind kind) override;
     void setBusy(bool) override {}
     void beep() override {}
     void setCaption(const std::string&) override {}
