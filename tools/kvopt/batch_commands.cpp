@@ -5,6 +5,7 @@
 #include "shell/local_batch.h"
 #include "shell/session.h"
 #include "shell/stop_request.h"
+#include "slurm_batch_command.h"
 
 #include <iostream>
 #include <memory>
@@ -85,7 +86,14 @@ CLI::App* register_batch_commands(CLI::App& app, Globals& globals) {
     batch->footer("Exit status: 0 when every file ran and its model ended with status 0; 1 "
                   "otherwise (a refused file included); 130 or 143 when Ctrl-C or SIGTERM "
                   "stopped the batch; 2 usage error.");
-    batch->callback([&globals, args] { run_batch(globals, *args, globals.exitCode); });
+    auto slurm = std::make_shared<SlurmArgs>();
+    add_slurm_options(*batch, *slurm, globals);
+    batch->callback([&globals, args, slurm] {
+        if (slurm->enabled)
+            run_slurm_batch(globals, *args, *slurm, globals.exitCode);
+        else
+            run_batch(globals, *args, globals.exitCode);
+    });
     return batch;
 }
 

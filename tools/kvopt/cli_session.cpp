@@ -11,11 +11,13 @@ namespace fs = std::filesystem;
 
 void CliUserInterface::showMessage(const std::string& text, const std::string&, kv::MessageIcon) {
     ++messageCount;
+    messages.push_back(text);
     std::cerr << text << '\n';
 }
 
 bool CliUserInterface::askYesNo(const std::string& text, const std::string&) {
     ++messageCount;
+    messages.push_back(text);
     std::cerr << text << '\n';
     return false;
 }
@@ -23,6 +25,7 @@ bool CliUserInterface::askYesNo(const std::string& text, const std::string&) {
 // Nobody answers on a terminal: Cancel leaves everything as it is.
 kv::Answer CliUserInterface::askYesNoCancel(const std::string& text, const std::string&) {
     ++messageCount;
+    messages.push_back(text);
     std::cerr << text << '\n';
     return kv::Answer::Cancel;
 }

@@ -31,7 +31,8 @@ public:
     void setStatus(const kv::StatusDisplay& status) override { lastStatus = status; }
 
     int messageCount = 0;
-    int dialogCount = 0; // a refusal asked for another file
+    std::vector<std::string> messages; // the texts shown, in order
+    int dialogCount = 0;               // a refusal asked for another file
     kv::StatusDisplay lastStatus;
 };
 
