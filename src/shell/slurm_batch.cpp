@@ -438,7 +438,13 @@ struct SlurmBatch::Impl {
             messages.push_back(
                 "kvopt ended with status " + std::to_string(*status->kvoptExitStatus) +
                 " before the model ran; see " + task_log_path(job.dir, index).string());
-        finish(task, status->outcome, std::move(messages));
+        // scancel signals the model and kvopt at once: a model that the signal reached
+        // first ends "failed" by it, but was stopped all the same.
+        BatchOutcome outcome = status->outcome;
+        if (cancelling && outcome == BatchOutcome::Failed &&
+            (status->signal || (status->kvoptExitStatus && *status->kvoptExitStatus > 128)))
+            outcome = BatchOutcome::Stopped;
+        finish(task, outcome, std::move(messages));
         return true;
     }
 

@@ -183,10 +183,11 @@ protected:
                           {1ms, 1ms, 4ms, 30ms, 10s, 10s});
     }
     void leaveStatus(const SlurmBatch& batch, std::size_t task, BatchOutcome outcome,
-                     std::optional<int> exitStatus) {
+                     std::optional<int> exitStatus, std::optional<int> signal = {}) {
         TaskStatus status;
         status.outcome = outcome;
         status.exitStatus = exitStatus;
+        status.signal = signal;
         status.durationSeconds = 0.5;
         ASSERT_EQ(write_task_status(task_status_path(batch.job().dir, task), status), "");
     }
@@ -235,6 +236,8 @@ TEST_F(SlurmBatchTest, AStopCancelsTheArray) {
     slurm.onQueue = [&](std::size_t n) {
         if (n == 1)
             stop.request(SIGINT);
+        if (n == 2) // scancel's SIGTERM reached the model before kvopt could stop it
+            leaveStatus(batch, 0, BatchOutcome::Failed, {}, SIGTERM);
     };
     batch.wait(&stop);
 
