@@ -67,11 +67,11 @@ std::string slurm_job_script(const SlurmJob& job) {
     return "#!/bin/sh\n"
            "# Batch " +
            job.batchId +
-           " of the Kelvaro Model Interface, written by kvopt batch --slurm. Task N of the\n"
-           "# job array runs the core model with kvopt on line N + 1 of " +
+           " of the Kelvaro Model Interface, written by kvopt batch --slurm.\n"
+           "# Task N of the job array runs the core model with kvopt on line N + 1 of " +
            std::string(kFileListName) +
-           " and leaves its\n"
-           "# outcome in " +
+           "\n"
+           "# and leaves its outcome in " +
            std::string(kStatusFolderName) +
            "/task-N.json.\n"
            "batch_dir=" +

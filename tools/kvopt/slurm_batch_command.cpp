@@ -133,7 +133,8 @@ void run_slurm_batch(const Globals& globals, const BatchArgs& args, const SlurmA
     const std::string folder = batch.job().dir.string();
     if (slurm.dryRun) {
         std::cerr << "Batch " << batch.job().batchId << ": " << batch.tasks()
-                  << " tasks; the job script and the list of files are in " << folder << '\n';
+                  << (batch.tasks() == 1 ? " task" : " tasks")
+                  << "; the job script and the list of files are in " << folder << '\n';
         std::cout << kv::command_line_text(kv::sbatch_command(batch.job())) << '\n';
         exitCode = exit_status_without_waiting(batch.runs());
         return;
@@ -144,7 +145,8 @@ void run_slurm_batch(const Globals& globals, const BatchArgs& args, const SlurmA
         return;
     }
     std::cerr << "Batch " << batch.job().batchId << ": job array " << batch.jobId() << " of "
-              << batch.tasks() << " tasks submitted; its folder is " << folder << '\n';
+              << batch.tasks() << (batch.tasks() == 1 ? " task" : " tasks")
+              << " submitted; its folder is " << folder << '\n';
     if (slurm.noWait) {
         std::cerr << "Not waiting: each task leaves its outcome in " << folder << '/'
                   << kv::kStatusFolderName << '\n';
