@@ -12,9 +12,9 @@ class StopRequest;
 // handling of SIGINT, SIGTERM and SIGPIPE.
 struct SpawnOptions {
     int stdoutFd = -1;      // >= 0: becomes the child's standard output
-    int stderrFd = -1;      // >= 0: becomes the child's standard error
     bool ownGroup = false;  // the child leads a process group of its own
     bool nullStdin = false; // standard input from /dev/null
+    int stderrFd = -1;      // >= 0: becomes the child's standard error
 };
 
 struct Spawned {

@@ -66,7 +66,9 @@ public:
         LaunchRequest request;
         request.program = argv.front();
         request.arguments.assign(argv.begin() + 1, argv.end());
-        const Spawned child = spawn_program(request, {outPipe[1], errPipe[1], true, true});
+        const Spawned child = spawn_program(
+            request,
+            {.stdoutFd = outPipe[1], .ownGroup = true, .nullStdin = true, .stderrFd = errPipe[1]});
         ::close(outPipe[1]);
         ::close(errPipe[1]);
         if (child.pid < 0) {

@@ -128,7 +128,8 @@ TEST_F(SlurmClusterTest, CtrlCCancelsTheArray) {
     const std::vector<std::string> argv =
         batch({"--model-exe", "slow-model", "--json", dir.str() + "/runs"});
     LaunchRequest request{argv.front(), {argv.begin() + 1, argv.end()}, dir.str()};
-    const Spawned child = spawn_program(request, {outFd, errFd, false, true});
+    const Spawned child =
+        spawn_program(request, {.stdoutFd = outFd, .nullStdin = true, .stderrFd = errFd});
     ::close(errFd);
     ::close(outFd);
     ASSERT_GT(child.pid, 0);
