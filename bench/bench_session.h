@@ -28,6 +28,9 @@ public:
     std::optional<kv::FileChoice> chooseSaveFile(const kv::FileDialogRequest&) override {
         return {};
     }
+    std::vector<std::string> choosePaths(const kv::FileDialogRequest&, kv::PathKind) override {
+        return {};
+    }
     void setBusy(bool) override {}
     void beep() override {}
     void setCaption(const std::string&) override {}

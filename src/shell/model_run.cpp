@@ -75,7 +75,7 @@ LaunchRequest model_launch_request(const Session& session) {
     return r;
 }
 
-RunReport run_model(Session& session) {
+RunReport run_model(Session& session, const RunOptions& options) {
     RunReport report;
     if (session.modelRunning) {
         report.outcome = RunOutcome::Refused;
@@ -90,6 +90,7 @@ RunReport run_model(Session& session) {
     facts.model = absolute_path(model_launch_request(session).program);
     facts.messageFile = session.join(sc.msgdir, sc.msgfile);
     facts.outputFile = session.join(sc.outdir, sc.outfile);
+    facts.batch = options.batch;
     bool recorded = false;
     const auto record = [&] {
         if (std::exchange(recorded, true))
@@ -98,7 +99,8 @@ RunReport run_model(Session& session) {
         if (!facts.options)
             facts.options = fingerprint_options_file(facts.optionsFile);
         const std::filesystem::path file = run_history_file(session);
-        const std::string error = append_run_record(file, run_record(facts, report.launch));
+        report.record = run_record(facts, report.launch);
+        const std::string error = append_run_record(file, *report.record);
         if (!error.empty()) {
             report.historyError = "Cannot record the run in " + file.string() + ": " + error;
             session.log.write(report.historyError);
@@ -120,7 +122,8 @@ RunReport run_model(Session& session) {
     try {
         if (!make_current(session.settings.modeldir))
             throw RunError(kPathNotFound);
-        write_batch_file(session);
+        if (!options.batch)
+            write_batch_file(session);
         BusyPointer busy(session.ui);
         command = model_command(session);
         const LaunchRequest request = model_launch_request(session);

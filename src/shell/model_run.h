@@ -1,7 +1,9 @@
 #pragma once
 
 #include "shell/ports.h"
+#include "shell/run_history.h"
 
+#include <optional>
 #include <string>
 
 namespace kv {
@@ -22,6 +24,13 @@ struct RunReport {
     RunOutcome outcome = RunOutcome::Failed;
     LaunchResult launch;      // how the model ended, when it was started
     std::string historyError; // why the run could not be recorded in the history; empty: it was
+    std::optional<RunRecord> record; // the run's line in the history, once it was made
+};
+
+// A run that belongs to a batch (a task of a cluster's job array) writes no kelvaro.bat, which
+// the runs of the batch would overwrite in turn, and carries the batch's id in its history line.
+struct RunOptions {
+    std::optional<std::string> batch;
 };
 
 // The log line of a run ended by Model > Stop Run (or by kvopt on SIGINT or SIGTERM).
@@ -41,7 +50,7 @@ LaunchRequest model_launch_request(const Session& session);
 // Model > Run: saves the scenario over the current options file, writes kelvaro.bat into the
 // model directory, runs the model and waits for it, then refreshes the status. Every run that
 // was tried (not one refused because another is under way) is added to the run history.
-RunReport run_model(Session& session);
+RunReport run_model(Session& session, const RunOptions& options = {});
 
 // Model > Stop Run: ends the model run under way with its whole process group (SIGTERM,
 // SIGKILL 5 s later); run_model then logs "Run stopped by user" and refreshes the status as

@@ -33,6 +33,9 @@ struct FileChoice {
     std::string fileTitle;
 };
 
+// What an Open dialog for several paths chooses: existing files, or one folder.
+enum class PathKind { Files, Folder };
+
 // The three status lines of the main window and whether "&View Message File" is offered.
 struct StatusDisplay {
     std::string text;
@@ -51,6 +54,10 @@ public:
     virtual Answer askYesNoCancel(const std::string& text, const std::string& title) = 0;
     virtual std::optional<FileChoice> chooseOpenFile(const FileDialogRequest& request) = 0;
     virtual std::optional<FileChoice> chooseSaveFile(const FileDialogRequest& request) = 0;
+    // An Open dialog for several existing files at once, or for one folder: the full paths
+    // chosen, none for Cancel.
+    virtual std::vector<std::string> choosePaths(const FileDialogRequest& request,
+                                                 PathKind kind) = 0;
     virtual void setBusy(bool busy) = 0;
     // The platform's short warning sound (a search that found nothing).
     virtual void beep() = 0;

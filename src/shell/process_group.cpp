@@ -76,6 +76,8 @@ Spawned spawn_program(const LaunchRequest& request, const SpawnOptions& options)
         posix_spawn_file_actions_addchdir_np(&actions, request.workingDirectory.c_str());
     if (options.stdoutFd >= 0)
         posix_spawn_file_actions_adddup2(&actions, options.stdoutFd, STDOUT_FILENO);
+    if (options.stderrFd >= 0)
+        posix_spawn_file_actions_adddup2(&actions, options.stderrFd, STDERR_FILENO);
     // A process outside the terminal's foreground group that reads the terminal is halted.
     if (options.nullStdin)
         posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);

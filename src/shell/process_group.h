@@ -14,6 +14,7 @@ struct SpawnOptions {
     int stdoutFd = -1;      // >= 0: becomes the child's standard output
     bool ownGroup = false;  // the child leads a process group of its own
     bool nullStdin = false; // standard input from /dev/null
+    int stderrFd = -1;      // >= 0: becomes the child's standard error
 };
 
 struct Spawned {

@@ -105,21 +105,6 @@ std::optional<std::string> read_whole_file(const std::string& path) {
     return std::move(text).str();
 }
 
-std::string duration_text(double seconds) {
-    char buf[32];
-    if (seconds < 59.95) {
-        std::snprintf(buf, sizeof buf, "%.1f s", std::max(seconds, 0.0));
-        return buf;
-    }
-    const long total = std::lround(seconds);
-    if (total < 3600)
-        std::snprintf(buf, sizeof buf, "%ld:%02ld", total / 60, total % 60);
-    else
-        std::snprintf(buf, sizeof buf, "%ld:%02ld:%02ld", total / 3600, total / 60 % 60,
-                      total % 60);
-    return buf;
-}
-
 #ifndef _WIN32
 // Writes all of `text`, resuming after a short write or an interrupted one.
 bool write_all(int fd, std::string_view text) {
@@ -137,6 +122,21 @@ bool write_all(int fd, std::string_view text) {
 #endif
 
 } // namespace
+
+std::string duration_text(double seconds) {
+    char buf[32];
+    if (seconds < 59.95) {
+        std::snprintf(buf, sizeof buf, "%.1f s", std::max(seconds, 0.0));
+        return buf;
+    }
+    const long total = std::lround(seconds);
+    if (total < 3600)
+        std::snprintf(buf, sizeof buf, "%ld:%02ld", total / 60, total % 60);
+    else
+        std::snprintf(buf, sizeof buf, "%ld:%02ld:%02ld", total / 3600, total / 60 % 60,
+                      total % 60);
+    return buf;
+}
 
 fs::path run_history_file(const Session& session) {
     return session.stateDir / std::string(kRunHistoryFileName);

@@ -115,6 +115,9 @@ HistoryRow history_row(const RunRecord& record);
 // The row as one line of text, columns separated by two blanks.
 std::string history_row_text(const HistoryRow& row);
 
+// A duration as the history shows it: "4.2 s" under a minute, then "12:05", "1:02:03".
+std::string duration_text(double seconds);
+
 // Time helpers of the history.
 std::string iso8601_local(std::chrono::system_clock::time_point t);
 std::optional<std::chrono::system_clock::time_point> parse_iso8601(std::string_view text);

@@ -50,6 +50,15 @@ std::optional<FileChoice> ScriptedUserInterface::chooseSaveFile(const FileDialog
     return next_answer(fileAnswers);
 }
 
+std::vector<std::string> ScriptedUserInterface::choosePaths(const FileDialogRequest& r, PathKind) {
+    dialogs.push_back({false, r});
+    if (pathAnswers.empty())
+        return {};
+    std::vector<std::string> paths = std::move(pathAnswers.front());
+    pathAnswers.pop_front();
+    return paths;
+}
+
 void ScriptedUserInterface::setBusy(bool busy) {
     busyDepth += busy ? 1 : -1;
     ++busyChanges;

@@ -31,6 +31,8 @@ public:
     Answer askYesNoCancel(const std::string& text, const std::string& title) override;
     std::optional<FileChoice> chooseOpenFile(const FileDialogRequest& request) override;
     std::optional<FileChoice> chooseSaveFile(const FileDialogRequest& request) override;
+    // Recorded with the file dialogs; answered from its own queue, Cancel when it is empty.
+    std::vector<std::string> choosePaths(const FileDialogRequest& request, PathKind kind) override;
     void setBusy(bool busy) override;
     void beep() override { ++beeps; }
     void setCaption(const std::string& caption) override { captions.push_back(caption); }
@@ -39,6 +41,8 @@ public:
     // Queues the answer of the next file dialog: a full path (its file title is the text
     // after the last separator), or nullopt for Cancel.
     void answerFile(std::optional<std::string> path);
+    // Queues the answer of the next dialog for several paths (empty: Cancel).
+    void answerPaths(std::vector<std::string> paths) { pathAnswers.push_back(std::move(paths)); }
     void answerYesNo(bool yes) { yesNoAnswers.push_back(yes); }
     void answerYesNoCancel(Answer answer) { threeWayAnswers.push_back(answer); }
 
@@ -51,6 +55,7 @@ public:
     std::vector<std::string> captions;
     std::vector<StatusDisplay> statuses;
     std::deque<std::optional<std::string>> fileAnswers;
+    std::deque<std::vector<std::string>> pathAnswers;
     std::deque<bool> yesNoAnswers;
     std::deque<Answer> threeWayAnswers;
     bool defaultYes = true;

@@ -11,11 +11,13 @@ namespace fs = std::filesystem;
 
 void CliUserInterface::showMessage(const std::string& text, const std::string&, kv::MessageIcon) {
     ++messageCount;
+    messages.push_back(text);
     std::cerr << text << '\n';
 }
 
 bool CliUserInterface::askYesNo(const std::string& text, const std::string&) {
     ++messageCount;
+    messages.push_back(text);
     std::cerr << text << '\n';
     return false;
 }
@@ -23,6 +25,7 @@ bool CliUserInterface::askYesNo(const std::string& text, const std::string&) {
 // Nobody answers on a terminal: Cancel leaves everything as it is.
 kv::Answer CliUserInterface::askYesNoCancel(const std::string& text, const std::string&) {
     ++messageCount;
+    messages.push_back(text);
     std::cerr << text << '\n';
     return kv::Answer::Cancel;
 }
@@ -35,6 +38,11 @@ std::optional<kv::FileChoice> CliUserInterface::chooseOpenFile(const kv::FileDia
 std::optional<kv::FileChoice> CliUserInterface::chooseSaveFile(const kv::FileDialogRequest&) {
     ++dialogCount;
     return std::nullopt;
+}
+
+std::vector<std::string> CliUserInterface::choosePaths(const kv::FileDialogRequest&, kv::PathKind) {
+    ++dialogCount;
+    return {};
 }
 
 kv::LaunchResult NoLauncher::startDetached(const kv::LaunchRequest&) {

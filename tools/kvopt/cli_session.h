@@ -23,13 +23,16 @@ public:
     kv::Answer askYesNoCancel(const std::string& text, const std::string& title) override;
     std::optional<kv::FileChoice> chooseOpenFile(const kv::FileDialogRequest& request) override;
     std::optional<kv::FileChoice> chooseSaveFile(const kv::FileDialogRequest& request) override;
+    std::vector<std::string> choosePaths(const kv::FileDialogRequest& request,
+                                         kv::PathKind kind) override;
     void setBusy(bool) override {}
     void beep() override {}
     void setCaption(const std::string&) override {}
     void setStatus(const kv::StatusDisplay& status) override { lastStatus = status; }
 
     int messageCount = 0;
-    int dialogCount = 0; // a refusal asked for another file
+    std::vector<std::string> messages; // the texts shown, in order
+    int dialogCount = 0;               // a refusal asked for another file
     kv::StatusDisplay lastStatus;
 };
 

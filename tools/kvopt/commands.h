@@ -37,5 +37,7 @@ void register_options_commands(CLI::App& app, Globals& globals);
 void register_refdb_commands(CLI::App& app, Globals& globals);
 // run, history
 void register_run_commands(CLI::App& app, Globals& globals);
+// batch; answers the subcommand, so other ways of running a batch can add their options
+CLI::App* register_batch_commands(CLI::App& app, Globals& globals);
 
 } // namespace kvopt

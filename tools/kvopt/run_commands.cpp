@@ -5,6 +5,7 @@
 #include "shell/posix_launcher.h"
 #include "shell/run_history.h"
 #include "shell/session.h"
+#include "shell/slurm_batch.h"
 #include "shell/status.h"
 #include "shell/stop_request.h"
 
@@ -13,6 +14,7 @@
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <vector>
 
 namespace kvopt {
 
@@ -21,7 +23,25 @@ namespace {
 struct RunArgs {
     std::string file;
     std::string modelExe;
+    std::string batch;      // the batch the run belongs to (a task of a cluster's job array)
+    std::string statusFile; // where the run's outcome is left for the batch
 };
+
+// The outcome of a run that ended before its model ran, for the batch's status file.
+kv::TaskStatus failed_before_the_model(std::vector<std::string> messages) {
+    kv::TaskStatus status;
+    status.outcome = kv::BatchOutcome::Failed;
+    status.messages = std::move(messages);
+    return status;
+}
+
+void leave_status(const RunArgs& args, const kv::TaskStatus& status) {
+    if (args.statusFile.empty())
+        return;
+    const std::string error = kv::write_task_status(args.statusFile, status);
+    if (!error.empty())
+        std::cerr << "kvopt run: " << error << '\n';
+}
 
 // Runs the core model on FILE as Model > Run does: reads it, saves it in place, writes
 // kelvaro.bat, starts the model from the model directory and waits; then prints the three
@@ -36,24 +56,32 @@ void run_run(const Globals& globals, const RunArgs& args, int& exitCode) {
     if (!args.modelExe.empty())
         session.settings.modelexe = args.modelExe;
     if (session.settings.modelexe.empty()) {
-        std::cerr << "kvopt run: no core model executable: give --model-exe or record it in "
-                     "kv-gui.ini\n";
+        const std::string message =
+            "no core model executable: give --model-exe or record it in kv-gui.ini";
+        std::cerr << "kvopt run: " << message << '\n';
+        leave_status(args, failed_before_the_model({message}));
         exitCode = kUsage;
         return;
     }
     cli.setCurrentFile(args.file);
     if (kv::read_options(session) != kv::ReadOutcome::Loaded) {
+        leave_status(args, failed_before_the_model(cli.ui.messages));
         exitCode = kRefused;
         return;
     }
-    const kv::RunReport report = kv::run_model(session);
+    kv::RunOptions options;
+    if (!args.batch.empty())
+        options.batch = args.batch;
+    const kv::RunReport report = kv::run_model(session, options);
     std::cout << kv::status_display(session.scenario, session.settings, session.rules).text << '\n';
     if (!report.historyError.empty())
         std::cerr << "kvopt run: " << report.historyError << '\n';
-    if (report.outcome != kv::RunOutcome::Finished) {
+    if (report.outcome != kv::RunOutcome::Finished || !report.record) {
+        leave_status(args, failed_before_the_model(cli.ui.messages));
         exitCode = kRefused;
         return;
     }
+    leave_status(args, kv::task_status_of(*report.record));
     if (report.launch.stopped) {
         std::cerr << "kvopt run: " << kv::kRunStoppedLine << '\n';
         const int signal = launcher.stopRequest().signal();
@@ -104,6 +132,13 @@ void register_run_commands(CLI::App& app, Globals& globals) {
     path_argument(run->add_option("FILE", args->file, "Options file"), globals)->required();
     run->add_option("--model-exe", args->modelExe,
                     "Core model executable in the model directory (default: from kv-gui.ini)");
+    run->add_option("--batch", args->batch,
+                    "The batch the run belongs to: recorded in its history line; no kelvaro.bat "
+                    "is written (the runs of a batch would overwrite it)");
+    path_argument(run->add_option("--status-file", args->statusFile,
+                                  "Write the run's outcome there as a batch's status file "
+                                  "(JSON: outcome, exit status, start and end time)"),
+                  globals);
     run->callback([&globals, args] { run_run(globals, *args, globals.exitCode); });
 
     auto historyArgs = std::make_shared<HistoryArgs>();

@@ -139,6 +139,33 @@ std::optional<FileChoice> QtUserInterface::chooseSaveFile(const FileDialogReques
     return chooseFile(request, true);
 }
 
+std::vector<std::string> QtUserInterface::choosePaths(const FileDialogRequest& request,
+                                                      PathKind kind) {
+    if (ending_)
+        return {};
+    QFileDialog dialog(parentWidget(), qs(request.title));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    if (kind == PathKind::Folder) {
+        dialog.setFileMode(QFileDialog::Directory);
+        dialog.setOption(QFileDialog::ShowDirsOnly);
+    } else {
+        dialog.setFileMode(QFileDialog::ExistingFiles);
+        const QStringList filters = nameFilters(request.filter, rules_);
+        dialog.setNameFilters(filters);
+        if (request.filterIndex >= 1 && request.filterIndex <= filters.size())
+            dialog.selectNameFilter(filters.at(request.filterIndex - 1));
+    }
+    if (!request.initialDir.empty() && QFileInfo(qs(request.initialDir)).isDir())
+        dialog.setDirectory(qs(request.initialDir));
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    std::vector<std::string> paths;
+    for (const QString& path : dialog.selectedFiles())
+        paths.push_back(QDir::toNativeSeparators(path).toStdString());
+    return paths;
+}
+
 void QtUserInterface::setBusy(bool busy) {
     if (busy)
         QApplication::setOverrideCursor(Qt::WaitCursor);

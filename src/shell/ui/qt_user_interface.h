@@ -34,6 +34,7 @@ public:
     Answer askYesNoCancel(const std::string& text, const std::string& title) override;
     std::optional<FileChoice> chooseOpenFile(const FileDialogRequest& request) override;
     std::optional<FileChoice> chooseSaveFile(const FileDialogRequest& request) override;
+    std::vector<std::string> choosePaths(const FileDialogRequest& request, PathKind kind) override;
     void setBusy(bool busy) override;
     void beep() override;
     void setCaption(const std::string& caption) override;

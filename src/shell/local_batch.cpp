@@ -1,0 +1,315 @@
+#include "shell/local_batch.h"
+
+#include "shell/batch_session.h"
+#include "shell/file_commands.h"
+#include "shell/model_run.h"
+#include "shell/process_group.h"
+#include "shell/run_history.h"
+#include "shell/stop_request.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <thread>
+#include <utility>
+
+#ifndef _WIN32
+#include <poll.h>
+#include <sched.h>
+#endif
+
+namespace kv {
+
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+using SystemClock = std::chrono::system_clock;
+
+std::string absolute_path(const std::string& path) {
+    std::error_code ec;
+    const std::filesystem::path full = std::filesystem::absolute(path, ec);
+    return ec ? path : full.lexically_normal().string();
+}
+
+double seconds_between(SteadyClock::time_point from, SteadyClock::time_point to) {
+    return std::chrono::duration<double>(to - from).count();
+}
+
+} // namespace
+
+struct LocalBatch::Impl {
+    // A model that runs now.
+    struct Active {
+        std::size_t index = 0;
+        std::unique_ptr<GroupProcess> process;
+        SteadyClock::time_point started;
+        RunFacts facts;
+    };
+
+    Impl(const BatchContext& c, BatchPreflight preflight, Options o)
+        : context(c), options(std::move(o)), saver(c) {
+        options.parallel = std::max(options.parallel, 1);
+        if (options.id.empty())
+            options.id = new_batch_id(SystemClock::now());
+        runs.reserve(preflight.files.size());
+        scenarios.reserve(preflight.files.size());
+        for (BatchFile& file : preflight.files) {
+            runs.push_back(std::move(file.run));
+            scenarios.push_back(std::move(file.scenario));
+        }
+    }
+
+    void changed(std::size_t index) const {
+        if (onRunChanged != nullptr && *onRunChanged)
+            (*onRunChanged)(index);
+    }
+
+    void record(const RunFacts& facts, const LaunchResult& launch) {
+        const std::filesystem::path file = context.stateDir / std::string(kRunHistoryFileName);
+        const std::string error = append_run_record(file, run_record(facts, launch));
+        if (!error.empty())
+            historyErrors.push_back("Cannot record the run in " + file.string() + ": " + error);
+    }
+
+    // Saves the file in place from the scenario the pre-flight read, then starts its model.
+    // A run that fails before its model starts is finished (and recorded) at once.
+    void start(std::size_t index) {
+        BatchRun& run = runs[index];
+        Session& session = saver.session;
+        session.scenario = std::move(scenarios[index]);
+        saver.takeMessages();
+
+        RunFacts facts;
+        facts.start = SystemClock::now();
+        facts.optionsFile = run.optionsFile;
+        facts.model = absolute_path(model_launch_request(session).program);
+        facts.messageFile = run.messageFile;
+        facts.outputFile = run.outputFile;
+        facts.batch = options.id;
+
+        const auto failBeforeStart = [&](std::vector<std::string> messages) {
+            facts.end = SystemClock::now();
+            if (!facts.options)
+                facts.options = fingerprint_options_file(facts.optionsFile);
+            const LaunchResult notStarted;
+            finish_batch_run(run, notStarted, 0);
+            run.messages = std::move(messages);
+            record(facts, notStarted);
+            changed(index);
+        };
+
+        try {
+            update_default_option_file(session);
+        } catch (const std::exception& e) {
+            std::vector<std::string> messages = saver.takeMessages();
+            if (messages.empty())
+                messages.push_back(std::string("Cannot save the options file: ") + e.what());
+            failBeforeStart(std::move(messages));
+            return;
+        }
+
+        const LaunchRequest request = model_launch_request(session);
+        facts.options = fingerprint_options_file(facts.optionsFile);
+        facts.start = SystemClock::now();
+        auto process = std::make_unique<GroupProcess>(request);
+        if (!process->started()) {
+            failBeforeStart({"Cannot start the core model " + request.program + ": " +
+                             process->result().errorText});
+            return;
+        }
+        run.state = BatchRunState::Running;
+        active.push_back({index, std::move(process), SteadyClock::now(), std::move(facts)});
+        changed(index);
+    }
+
+    void finish(Active& a) {
+        const double duration = seconds_between(a.started, SteadyClock::now());
+        a.facts.end = SystemClock::now();
+        const LaunchResult& launch = a.process->result();
+        finish_batch_run(runs[a.index], launch, duration);
+        record(a.facts, launch);
+        changed(a.index);
+    }
+
+    bool advance() {
+        if (!began) {
+            began = true;
+            beganAt = SteadyClock::now();
+        }
+        for (auto it = active.begin(); it != active.end();) {
+            if (it->process->advance()) {
+                Active done = std::move(*it);
+                it = active.erase(it);
+                finish(done);
+            } else {
+                ++it;
+            }
+        }
+        while (!stopping && active.size() < static_cast<std::size_t>(options.parallel) &&
+               next < runs.size()) {
+            const std::size_t index = next++;
+            if (runs[index].state == BatchRunState::Waiting)
+                start(index);
+        }
+        return over();
+    }
+
+    bool over() const {
+        if (!active.empty())
+            return false;
+        return stopping || std::none_of(runs.begin() + static_cast<std::ptrdiff_t>(next),
+                                        runs.end(), [](const BatchRun& run) {
+                                            return run.state == BatchRunState::Waiting;
+                                        });
+    }
+
+    void stop(int signal) {
+        if (stopping)
+            return;
+        stopping = true;
+        stopSignal = signal;
+        for (Active& a : active)
+            a.process->stop();
+        for (std::size_t i = 0; i < runs.size(); ++i) {
+            if (runs[i].state == BatchRunState::Waiting) {
+                runs[i].state = BatchRunState::Finished;
+                runs[i].outcome = BatchOutcome::NotStarted;
+                changed(i);
+            }
+        }
+    }
+
+    BatchContext context;
+    Options options;
+    BatchSession saver; // the session each run is saved and started on
+    std::vector<BatchRun> runs;
+    std::vector<Scenario> scenarios;
+    std::vector<Active> active;
+    std::size_t next = 0;
+    bool began = false;
+    SteadyClock::time_point beganAt;
+    bool stopping = false;
+    int stopSignal = 0;
+    std::vector<std::string> historyErrors;
+    const std::function<void(std::size_t)>* onRunChanged = nullptr; // the owner's
+};
+
+LocalBatch::LocalBatch(const BatchContext& context, BatchPreflight preflight, Options options)
+    : impl_(std::make_unique<Impl>(context, std::move(preflight), std::move(options))) {
+    impl_->onRunChanged = &onRunChanged;
+}
+
+LocalBatch::~LocalBatch() {
+    if (impl_->active.empty())
+        return;
+    onRunChanged = nullptr;
+    impl_->stop(0);
+    run();
+}
+
+const std::string& LocalBatch::id() const {
+    return impl_->options.id;
+}
+
+const std::vector<BatchRun>& LocalBatch::runs() const {
+    return impl_->runs;
+}
+
+BatchProgress LocalBatch::progress() const {
+    return batch_progress(impl_->runs, elapsedSeconds());
+}
+
+bool LocalBatch::advance() {
+    return impl_->advance();
+}
+
+bool LocalBatch::over() const {
+    return impl_->over();
+}
+
+std::vector<int> LocalBatch::readyFds() const {
+    std::vector<int> fds;
+    for (const Impl::Active& a : impl_->active) {
+        if (a.process->readyFd() >= 0)
+            fds.push_back(a.process->readyFd());
+    }
+    return fds;
+}
+
+int LocalBatch::pollTimeoutMs() const {
+    if (!impl_->began || impl_->over())
+        return 0;
+    int timeout = -1;
+    for (const Impl::Active& a : impl_->active) {
+        const int t = a.process->pollTimeoutMs();
+        if (t >= 0)
+            timeout = timeout < 0 ? t : std::min(timeout, t);
+    }
+    return timeout;
+}
+
+void LocalBatch::stop(int signal) {
+    impl_->stop(signal);
+}
+
+bool LocalBatch::stopping() const {
+    return impl_->stopping;
+}
+
+int LocalBatch::stopSignal() const {
+    return impl_->stopSignal;
+}
+
+void LocalBatch::run(const StopRequest* stopRequest) {
+    run(stopRequest, {}, std::chrono::milliseconds(-1));
+}
+
+void LocalBatch::run(const StopRequest* stopRequest, const std::function<void()>& tick,
+                     std::chrono::milliseconds every) {
+    const int tickMs = tick ? static_cast<int>(every.count()) : -1;
+    while (!advance()) {
+        if (stopRequest != nullptr && stopRequest->requested() && !stopping()) {
+            stop(stopRequest->signal());
+            continue;
+        }
+        int timeout = pollTimeoutMs();
+        if (tickMs >= 0)
+            timeout = timeout < 0 ? tickMs : std::min(timeout, tickMs);
+#ifndef _WIN32
+        std::vector<pollfd> fds;
+        for (const int fd : readyFds())
+            fds.push_back({fd, POLLIN, 0});
+        if (stopRequest != nullptr && !stopping() && stopRequest->fd() >= 0)
+            fds.push_back({stopRequest->fd(), POLLIN, 0});
+        ::poll(fds.data(), fds.size(), timeout);
+#else
+        std::this_thread::sleep_for(std::chrono::milliseconds(timeout < 0 ? 50 : timeout));
+#endif
+        if (tick)
+            tick();
+    }
+}
+
+double LocalBatch::elapsedSeconds() const {
+    if (!impl_->began)
+        return 0;
+    return seconds_between(impl_->beganAt, SteadyClock::now());
+}
+
+const std::vector<std::string>& LocalBatch::historyErrors() const {
+    return impl_->historyErrors;
+}
+
+int available_processors() {
+#if defined(__linux__)
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (sched_getaffinity(0, sizeof set, &set) == 0) {
+        const int count = CPU_COUNT(&set);
+        if (count > 0)
+            return count;
+    }
+#endif
+    return static_cast<int>(std::max(1U, std::thread::hardware_concurrency()));
+}
+
+} // namespace kv

@@ -1,0 +1,100 @@
+#include "batch_output.h"
+#include "cli_session.h"
+#include "commands.h"
+#include "shell/batch.h"
+#include "shell/local_batch.h"
+#include "shell/session.h"
+#include "shell/stop_request.h"
+#include "slurm_batch_command.h"
+
+#include <iostream>
+#include <memory>
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
+namespace kvopt {
+
+namespace {
+
+// Runs the files on this machine, at most -j at a time, showing progress on standard error
+// and the summary on standard output. Ctrl-C and SIGTERM stop every model and start no more.
+void run_batch(const Globals& globals, const BatchArgs& args, int& exitCode) {
+    kv::StopRequest stopRequest;
+    const kv::StopOnTerminationSignals stopOnSignals(stopRequest);
+    CliSession cli(globals);
+    kv::Session& session = *cli.session;
+    if (!args.modelExe.empty())
+        session.settings.modelexe = args.modelExe;
+    if (session.settings.modelexe.empty()) {
+        std::cerr << "kvopt batch: no core model executable: give --model-exe or record it in "
+                     "kv-gui.ini\n";
+        exitCode = kUsage;
+        return;
+    }
+    const std::vector<std::string> files = kv::batch_files_of(args.files, globals.startDir);
+    if (files.empty()) {
+        std::cerr << "kvopt batch: no options files (*.opt) found\n";
+        exitCode = kRefused;
+        return;
+    }
+    const kv::BatchContext context = kv::batch_context(session);
+    kv::BatchPreflight preflight = kv::preflight_batch(context, files, args.strict);
+    print_preflight(std::cerr, preflight, globals.startDir);
+
+    const int parallel = args.parallel > 0 ? args.parallel : kv::available_processors();
+    kv::LocalBatch batch(context, std::move(preflight), {parallel, {}});
+    std::cerr << "Batch " << batch.id() << ": " << batch.progress().total << " runs, at most "
+              << parallel << " at a time\n";
+    BatchProgressPrinter printer(std::cerr, is_terminal(STDERR_FILENO), globals.startDir);
+    const auto show = [&] { printer.update(batch.runs(), batch.elapsedSeconds()); };
+    batch.onRunChanged = [&](std::size_t) { show(); };
+    batch.run(&stopRequest, show, std::chrono::seconds(1));
+    batch.onRunChanged = nullptr;
+    printer.finish();
+    if (batch.stopping())
+        std::cerr << "Batch stopped\n";
+    for (const std::string& error : batch.historyErrors())
+        std::cerr << "kvopt batch: " << error << '\n';
+    print_batch_summary(std::cout, batch.id(), batch.runs(), args.json, globals.startDir);
+    exitCode = kv::batch_exit_status(batch.runs(), batch.stopSignal());
+}
+
+} // namespace
+
+CLI::App* register_batch_commands(CLI::App& app, Globals& globals) {
+    auto args = std::make_shared<BatchArgs>();
+    auto* batch = app.add_subcommand(
+        "batch", "Run the core model on several options files, several at a time: each is "
+                 "checked first, then run as the Run menu does (saved in place, no kelvaro.bat) "
+                 "and recorded in the run history with the batch's id");
+    path_argument(batch->add_option("FILE", args->files,
+                                    "Options files, or folders whose *.opt files are run"),
+                  globals)
+        ->required();
+    batch
+        ->add_option("-j,--jobs", args->parallel,
+                     "Models run at the same time (default: the processors kvopt may use)")
+        ->check(CLI::Range(1, 4096));
+    batch->add_flag("--strict", args->strict,
+                    "Run nothing when a file is refused (default: leave it out)");
+    batch->add_flag("--json", args->json,
+                    "Print the summary as a JSON object (progress stays on standard error)");
+    batch->add_option("--model-exe", args->modelExe,
+                      "Core model executable in the model directory (default: from kv-gui.ini)");
+    batch->footer("Exit status: 0 when every file ran and its model ended with status 0; 1 "
+                  "otherwise (a refused file included); 130 or 143 when Ctrl-C or SIGTERM "
+                  "stopped the batch; 2 usage error.");
+    auto slurm = std::make_shared<SlurmArgs>();
+    add_slurm_options(*batch, *slurm, globals);
+    batch->callback([&globals, args, slurm] {
+        if (slurm->enabled)
+            run_slurm_batch(globals, *args, *slurm, globals.exitCode);
+        else
+            run_batch(globals, *args, globals.exitCode);
+    });
+    return batch;
+}
+
+} // namespace kvopt

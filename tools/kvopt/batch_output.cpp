@@ -1,0 +1,79 @@
+#include "batch_output.h"
+
+#include <algorithm>
+#include <ostream>
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
+namespace kvopt {
+
+BatchProgressPrinter::BatchProgressPrinter(std::ostream& out, bool terminal,
+                                           std::filesystem::path relativeTo)
+    : out_(out), terminal_(terminal), relativeTo_(std::move(relativeTo)) {}
+
+void BatchProgressPrinter::update(const std::vector<kv::BatchRun>& runs, double elapsedSeconds) {
+    if (terminal_) {
+        const std::string line = kv::batch_progress_line(kv::batch_progress(runs, elapsedSeconds));
+        // Blanks over what is left of a longer line drawn before.
+        out_ << '\r' << line
+             << std::string(lastWidth_ > line.size() ? lastWidth_ - line.size() : 0, ' ')
+             << std::flush;
+        lastWidth_ = line.size();
+        return;
+    }
+    shown_.resize(runs.size(), false);
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        if (!shown_[i] && runs[i].state == kv::BatchRunState::Finished &&
+            runs[i].outcome != kv::BatchOutcome::Refused) {
+            shown_[i] = true;
+            out_ << kv::batch_finished_line(runs[i], relativeTo_) << '\n';
+        }
+    }
+    out_.flush();
+}
+
+void print_preflight(std::ostream& out, const kv::BatchPreflight& preflight,
+                     const std::filesystem::path& relativeTo) {
+    for (const kv::BatchFile& file : preflight.files) {
+        const auto& messages = file.run.messages;
+        if (file.run.outcome != kv::BatchOutcome::Refused ||
+            (messages.size() == 1 && std::find(preflight.errors.begin(), preflight.errors.end(),
+                                               messages.front()) != preflight.errors.end()))
+            continue;
+        out << "Refused: " << kv::batch_shown_path(file.run.optionsFile, relativeTo) << '\n';
+        for (const std::string& message : messages)
+            out << "  " << message << '\n';
+    }
+    for (const std::string& error : preflight.errors)
+        out << error << '\n';
+    out.flush();
+}
+
+void BatchProgressPrinter::finish() {
+    if (terminal_ && lastWidth_ > 0) {
+        out_ << '\n' << std::flush;
+        lastWidth_ = 0;
+    }
+}
+
+void print_batch_summary(std::ostream& out, const std::string& batchId,
+                         const std::vector<kv::BatchRun>& runs, bool json,
+                         const std::filesystem::path& relativeTo) {
+    if (json)
+        out << kv::batch_summary_json(batchId, runs);
+    else
+        out << kv::batch_summary_table(runs, relativeTo);
+    out.flush();
+}
+
+bool is_terminal(int fd) {
+#ifndef _WIN32
+    return ::isatty(fd) == 1;
+#else
+    return false;
+#endif
+}
+
+} // namespace kvopt
