@@ -149,8 +149,6 @@ void KVGui::buildMenus() {
             &KVGui::showBatch);
     connect(addItem(batch, "MnuBatch_1", "&Run Batch", true), &QAction::triggered, this,
             &KVGui::showBatch);
-    batch->menuAction()->setEnabled(false);
-    batch->setEnabled(false);
 
     QMenu* help = menuBar()->addMenu("&Help");
     help->setObjectName("MenuHelp");
@@ -421,7 +419,7 @@ void KVGui::showDiag() {
 void KVGui::showBatch() {
     if (raise_open(batch_))
         return;
-    batch_ = new BatchWindow(this);
+    batch_ = new BatchWindow(session_, editors_, this);
     batch_->show();
 }
 
