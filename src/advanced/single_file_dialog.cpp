@@ -1,8 +1,8 @@
 #include "advanced/single_file_dialog.h"
 
+#include "advanced/file_choice.h"
 #include "advanced/file_search.h"
 #include "shell/current_dir.h"
-#include "shell/dialog_helpers.h"
 #include "shell/session.h"
 
 namespace kv {
@@ -195,30 +195,18 @@ FileDialogRequest SingleFileDialog::request(std::size_t row) const {
     request.title = std::string(r.dialogTitle);
     request.filter = std::string(r.filter);
     request.filterIndex = 1;
-    std::string dir = r.start == StartFolder::OutputDir
-                          ? session_.scenario.outdir
-                          : session_.join(session_.settings.datadir, r.folder);
-    // A data tree copied from Windows may spell its folders in another case.
-    if (const std::string found = resolve_existing_path(dir); !found.empty())
-        dir = found;
-    request.initialDir = dir;
+    request.initialDir = folder_on_disk(r.start == StartFolder::OutputDir
+                                            ? session_.scenario.outdir
+                                            : session_.join(session_.settings.datadir, r.folder));
     request.initialFile = lastChoice_;
     request.mustExist = r.start != StartFolder::OutputDir;
     return request;
 }
 
 void SingleFileDialog::change(std::size_t row) {
-    FileDialogRequest req = request(row);
-    std::optional<FileChoice> choice;
-    for (;;) {
-        choice = session_.ui.chooseOpenFile(req);
-        if (!choice)
-            return;
-        if (check_83_name(choice->path, session_.ui))
-            break;
-        // The Open dialog comes back at the refused choice.
-        req.initialFile = choice->path;
-    }
+    const std::optional<FileChoice> choice = choose_83_file(session_.ui, request(row));
+    if (!choice)
+        return;
     // The scenario's relative names are taken from the program's directory, and the Open
     // dialog may have moved the current one.
     make_program_dir_current(session_);

@@ -4,12 +4,18 @@
 #include "support/options_text.h"
 
 #include <QLabel>
+#include <QWindow>
 #include <QtTest>
 #include <fstream>
 
 namespace fs = std::filesystem;
 
 namespace kv::test {
+
+QString shown_title(QWidget* window) {
+    return window->windowHandle() != nullptr ? window->windowHandle()->title()
+                                             : window->windowTitle();
+}
 
 void save_screenshot(QWidget* window, const char* name) {
     const QByteArray dir = qgetenv("KV_SCREENSHOT_DIR");
@@ -38,9 +44,7 @@ Installation::Installation() {
     fs::create_directories(model + "/outputs");
     tmp.write("data/kelvaro.me", "");
     fs::copy_file(std::string(KV_DEMO_DIR) + "/model/demo-model", model + "/demo-model");
-    const std::string runfiles = "MESSAGE            : " + model + "/outputs/test1.msg\r\n" +
-                                 "OUTPUT DATA        : " + model + "/outputs/test1.out\r\n";
-    tmp.write("model/test1.opt", with_packet_body(complete_options_file(), "/RUNFILES/", runfiles));
+    writeOptions(model + "/outputs/test1.msg");
     tmp.write("model/new.opt", "");
     refdbs.db = demo_reference_data();
     session = std::make_unique<Session>(ui, launcher, refdbs, fs::path(bin), PathRules::posix());
@@ -52,6 +56,12 @@ Installation::Installation() {
 Installation::~Installation() {
     window.reset();
     fs::current_path(startDir);
+}
+
+void Installation::writeOptions(const std::string& msg, const std::string& name) {
+    const std::string runfiles = "MESSAGE            : " + msg + "\r\n" +
+                                 "OUTPUT DATA        : " + model + "/outputs/test1.out\r\n";
+    tmp.write("model/" + name, with_packet_body(complete_options_file(), "/RUNFILES/", runfiles));
 }
 
 void Installation::writeIni(const std::string& modelexe) {

@@ -15,6 +15,9 @@
 
 namespace kv::test {
 
+// The caption as the window system shows it: the "[*]" placeholder resolved.
+QString shown_title(QWidget* window);
+
 // Saves a picture of the window as <name>.png into the folder named by the environment
 // variable KV_SCREENSHOT_DIR; does nothing when it is not set.
 void save_screenshot(QWidget* window, const char* name);
@@ -37,6 +40,8 @@ struct Installation {
     Installation(const Installation&) = delete;
     Installation& operator=(const Installation&) = delete;
 
+    // The default options file, complete, naming the message file `msg`.
+    void writeOptions(const std::string& msg, const std::string& name = "test1.opt");
     void writeIni(const std::string& modelexe = "demo-model");
     // A started window on a later run.
     void start();

@@ -1,6 +1,8 @@
 #include "cli_session.h"
 #include "commands.h"
 #include "dialog_checks.h"
+#include "factor_files_option.h"
+#include "file_list_options.h"
 #include "optionsfile/reader.h"
 #include "optionsfile/scenario_values.h"
 #include "optionsfile/writer.h"
@@ -22,8 +24,10 @@ struct OptionsArgs {
     std::string out;
     std::vector<std::string> sets;
     std::vector<std::string> sources;
-    std::string region;   // --region
+    std::string region; // --region
+    FactorFilesArgs factorFiles;
     bool noCheck = false; // --no-check: the dialogs' checks are skipped
+    FileListArgs fileLists;
 };
 
 // Reads the file as the interface would; true when it was usable.
@@ -78,6 +82,11 @@ void run_save(const Globals& globals, const OptionsArgs& args, int& exitCode) {
             return;
         }
     }
+    const auto factorFiles = parse_factor_files(args.factorFiles);
+    if (!factorFiles) {
+        exitCode = kUsage;
+        return;
+    }
     std::vector<std::string> sets = args.sets;
     if (!apply_run_file_checks(*cli.session, sets, !args.noCheck)) {
         exitCode = kRefused;
@@ -101,6 +110,14 @@ void run_save(const Globals& globals, const OptionsArgs& args, int& exitCode) {
         return;
     }
     if (!apply_sources_actions(*cli.session, *sources)) {
+        exitCode = kRefused;
+        return;
+    }
+    if (!apply_factor_files(*cli.session, *factorFiles, !args.noCheck)) {
+        exitCode = kRefused;
+        return;
+    }
+    if (!apply_file_list_options(*cli.session, args.fileLists, !args.noCheck, globals)) {
         exitCode = kRefused;
         return;
     }
@@ -134,6 +151,8 @@ void register_options_commands(CLI::App& app, Globals& globals) {
     save->add_option("--set", args->sets, "NAME=VALUE; NAME is one of: " + names);
     add_region_option(*save, args->region);
     add_sources_option(*save, args->sources);
+    add_factor_files_options(*save, args->factorFiles);
+    add_file_list_options(*save, args->fileLists);
     save->add_flag("--no-check", args->noCheck,
                    "Store the values set without the checks of the dialogs that edit them");
     save->callback([&globals, args] { run_save(globals, *args, globals.exitCode); });

@@ -88,24 +88,16 @@ SingleFileForm::SingleFileForm(SingleFileDialog& logic, QWidget* owner)
                 [this](bool ticked) { logic_.setByModelYear(ticked); });
     }
 
-    auto* cancel = named<QPushButton>(indexed("CmdLeave", 0), "Cancel", this);
-    auto* ok = named<QPushButton>(indexed("CmdLeave", 1), "OK", this);
-    ok->setDefault(true);
-    cancel->setAutoDefault(false);
-    connect(ok, &QPushButton::clicked, this, [this] {
+    const OkCancelRow buttons = ok_cancel_row(this, indexed("CmdLeave", 1), indexed("CmdLeave", 0));
+    connect(buttons.ok, &QPushButton::clicked, this, [this] {
         if (logic_.ok())
             close();
         else
             showLogic();
     });
-    connect(cancel, &QPushButton::clicked, this, &SingleFileForm::escape);
-
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
+    connect(buttons.cancel, &QPushButton::clicked, this, &SingleFileForm::escape);
     layout->addSpacing(8);
-    layout->addLayout(buttons);
+    layout->addLayout(buttons.row);
 
     // Tab order: each row's text box and button, the check box, OK, Cancel.
     QWidget* previous = nullptr;
@@ -117,7 +109,7 @@ SingleFileForm::SingleFileForm(SingleFileDialog& logic, QWidget* owner)
             previous = w;
         }
     }
-    for (QWidget* w : std::initializer_list<QWidget*>{byModelYear_, ok, cancel}) {
+    for (QWidget* w : std::initializer_list<QWidget*>{byModelYear_, buttons.ok, buttons.cancel}) {
         if (w != nullptr && previous != nullptr)
             setTabOrder(previous, w);
         if (w != nullptr)

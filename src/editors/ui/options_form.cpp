@@ -78,28 +78,21 @@ OptionsForm::OptionsForm(OptionsDialog& logic, QWidget* owner)
     });
     numbers->addWidget(altitude.frame, row, 3, 2, 2);
 
-    auto* ok = named<QPushButton>("Command1", "OK", this);
-    auto* cancel = named<QPushButton>("Command2", "Cancel", this);
-    ok->setDefault(true);
-    connect(ok, &QPushButton::clicked, this, [this] {
+    const OkCancelRow buttons = ok_cancel_row(this, "Command1", "Command2");
+    connect(buttons.ok, &QPushButton::clicked, this, [this] {
         if (logic_.recheck())
             close();
         else
             showLogic();
     });
-    connect(cancel, &QPushButton::clicked, this, &OptionsForm::escape);
-
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
+    connect(buttons.cancel, &QPushButton::clicked, this, &OptionsForm::escape);
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(titles);
     layout->addSpacing(6);
     layout->addLayout(numbers);
     layout->addSpacing(6);
-    layout->addLayout(buttons);
+    layout->addLayout(buttons.row);
     edits_[F::Titleone]->setMinimumWidth(fontMetrics().horizontalAdvance(QLatin1Char('M')) * 36);
 
     // The window's own texts, which loading then replaces.

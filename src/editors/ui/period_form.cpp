@@ -67,16 +67,14 @@ PeriodForm::PeriodForm(PeriodDialog& logic, QWidget* owner) : ScenarioDialog(own
         });
     }
 
-    auto* ok = named<QPushButton>("cmdOK", "OK", this);
-    auto* cancel = named<QPushButton>("cmdCancel", "Cancel", this);
-    ok->setDefault(true);
-    connect(ok, &QPushButton::clicked, this, [this] {
+    const OkCancelRow buttons = ok_cancel_row(this, "cmdOK", "cmdCancel");
+    connect(buttons.ok, &QPushButton::clicked, this, [this] {
         if (logic_.ok())
             close();
         else
             showLogic();
     });
-    connect(cancel, &QPushButton::clicked, this, &PeriodForm::escape);
+    connect(buttons.cancel, &QPushButton::clicked, this, &PeriodForm::escape);
 
     // Period, type and day across the top; season, month and the years below them.
     auto* grid = new QGridLayout;
@@ -87,15 +85,10 @@ PeriodForm::PeriodForm(PeriodDialog& logic, QWidget* owner) : ScenarioDialog(own
     grid->addWidget(frames_[PeriodDialog::amonth].frame, 1, 1);
     grid->addWidget(yearFrame, 1, 2);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
-
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid);
     layout->addSpacing(6);
-    layout->addLayout(buttons);
+    layout->addLayout(buttons.row);
 
     logic_.load();
     showLogic();

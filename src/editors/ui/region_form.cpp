@@ -134,10 +134,11 @@ RegionForm::RegionForm(RegionDialog& logic, QWidget* owner) : ScenarioDialog(own
         connect(shortcut, &QShortcut::activated, this, &RegionForm::deleteSelected);
     }
 
-    auto* ok = named<QPushButton>("Command1", "OK", this);
-    auto* cancel = named<QPushButton>("Command2", "Cancel", this);
     // Enter in a list must not commit the region by accident.
-    for (QPushButton* button : {add_, del, ok, cancel})
+    const OkCancelRow buttons = ok_cancel_row(this, "Command1", "Command2", false);
+    QPushButton* ok = buttons.ok;
+    QPushButton* cancel = buttons.cancel;
+    for (QPushButton* button : {add_, del})
         button->setAutoDefault(false);
     connect(ok, &QPushButton::clicked, this, [this] {
         logic_.ok();
@@ -175,15 +176,10 @@ RegionForm::RegionForm(RegionDialog& logic, QWidget* owner) : ScenarioDialog(own
     body->addLayout(addDel);
     body->addWidget(current);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
-
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(body, 1);
     layout->addSpacing(6);
-    layout->addLayout(buttons);
+    layout->addLayout(buttons.row);
 
     // Tab order: the levels, the two lists, Add, Del, the selection, OK, Cancel.
     QWidget* order[] = {levels_[0], states_, counties_, add_, del, selection_, ok, cancel};

@@ -75,9 +75,7 @@ SourcesForm::SourcesForm(SourcesDialog& logic, QWidget* owner)
         lists_[i]->setTextElideMode(Qt::ElideNone);
     }
     auto* remsel = named<QPushButton>("RemSel", "Remove Selection", this);
-    auto* ok = named<QPushButton>("Command1", "OK", this);
-    auto* cancel = named<QPushButton>("Command2", "Cancel", this);
-    ok->setDefault(true);
+    const OkCancelRow buttons = ok_cancel_row(this, "Command1", "Command2");
 
     connect(segment_.group, &QButtonGroup::idClicked, this, [this](int id) {
         logic_.segmentClick(static_cast<std::int16_t>(id));
@@ -112,8 +110,8 @@ SourcesForm::SourcesForm(SourcesDialog& logic, QWidget* owner)
         logic_.remove();
         showLogic();
     });
-    connect(ok, &QPushButton::clicked, this, &SourcesForm::close);
-    connect(cancel, &QPushButton::clicked, this, [this] {
+    connect(buttons.ok, &QPushButton::clicked, this, &SourcesForm::close);
+    connect(buttons.cancel, &QPushButton::clicked, this, [this] {
         logic_.cancel();
         close();
     });
@@ -151,15 +149,10 @@ SourcesForm::SourcesForm(SourcesDialog& logic, QWidget* owner)
     body->addSpacing(8);
     body->addLayout(lists, 1);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
-
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(body, 1);
     layout->addSpacing(6);
-    layout->addLayout(buttons);
+    layout->addLayout(buttons.row);
 
     // The form sees every key first, wherever the focus is.
     installEventFilter(this);

@@ -27,4 +27,19 @@ OptionFrame option_frame(QWidget* parent, const QString& frameName, const QStrin
     return result;
 }
 
+OkCancelRow ok_cancel_row(QWidget* parent, const QString& okName, const QString& cancelName,
+                          bool okIsDefault) {
+    OkCancelRow result;
+    result.ok = named<QPushButton>(okName, "OK", parent);
+    result.cancel = named<QPushButton>(cancelName, "Cancel", parent);
+    result.ok->setDefault(okIsDefault);
+    result.ok->setAutoDefault(okIsDefault);
+    result.cancel->setAutoDefault(false);
+    result.row = new QHBoxLayout;
+    result.row->addStretch(1);
+    result.row->addWidget(result.ok);
+    result.row->addWidget(result.cancel);
+    return result;
+}
+
 } // namespace kv

@@ -2,6 +2,8 @@
 
 #include <QButtonGroup>
 #include <QGroupBox>
+#include <QHBoxLayout>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QString>
 #include <QStringList>
@@ -35,5 +37,15 @@ struct OptionFrame {
 OptionFrame option_frame(QWidget* parent, const QString& frameName, const QString& title,
                          const QString& arrayName, const QStringList& captions, int columns = 1,
                          int firstHidden = -1);
+
+// A dialog's OK and Cancel buttons at the bottom right, in that order. OK is the default
+// button (Enter presses it) unless `okIsDefault` is false.
+struct OkCancelRow {
+    QPushButton* ok = nullptr;
+    QPushButton* cancel = nullptr;
+    QHBoxLayout* row = nullptr;
+};
+OkCancelRow ok_cancel_row(QWidget* parent, const QString& okName, const QString& cancelName,
+                          bool okIsDefault = true);
 
 } // namespace kv

@@ -1,5 +1,6 @@
 // The main window and its information windows, driven by object name on the offscreen
 // platform, with a scripted interface so that no test waits on a modal box.
+#include "gui_support/installation.h"
 #include "shell/batch_runner.h"
 #include "shell/editor_launch.h"
 #include "shell/process_group.h"
@@ -43,97 +44,7 @@ namespace fs = std::filesystem;
 using namespace kv;
 using namespace kv::test;
 
-namespace kv::test {
-void save_screenshot(QWidget* window, const char* name); // gui_support
-}
-
 namespace {
-
-// The scripted interface, with the caption and status handed on to the window as the real
-// interface does.
-class WindowScriptedUI : public ScriptedUserInterface {
-public:
-    void setCaption(const std::string& caption) override {
-        ScriptedUserInterface::setCaption(caption);
-        if (window != nullptr)
-            window->applyCaption(caption);
-    }
-    void setStatus(const StatusDisplay& status) override {
-        ScriptedUserInterface::setStatus(status);
-        if (window != nullptr)
-            window->applyStatus(status);
-    }
-    KVGui* window = nullptr;
-};
-
-// One installation in a temporary directory: <tmp>/bin (the program's directory),
-// <tmp>/model with the stand-in model, outputs/ and test1.opt, <tmp>/data.
-struct Installation {
-    Installation() {
-        bin = tmp.str() + "/bin";
-        model = tmp.str() + "/model";
-        data = tmp.str() + "/data";
-        fs::create_directories(bin);
-        fs::create_directories(model + "/outputs");
-        tmp.write("data/kelvaro.me", "");
-        fs::copy_file(std::string(KV_DEMO_DIR) + "/model/demo-model", model + "/demo-model");
-        writeOptions(model + "/outputs/test1.msg");
-        tmp.write("model/new.opt", "");
-        refdbs.db = demo_reference_data();
-        session =
-            std::make_unique<Session>(ui, launcher, refdbs, fs::path(bin), PathRules::posix());
-        window = std::make_unique<KVGui>(*session, editors);
-        window->setProgramFile(QString::fromStdString(bin + "/kvgui"));
-        ui.window = window.get();
-    }
-    ~Installation() {
-        window.reset();
-        fs::current_path(startDir);
-    }
-    // The default options file, complete, naming the message file `msg`.
-    void writeOptions(const std::string& msg, const std::string& name = "test1.opt") {
-        const std::string runfiles = "MESSAGE            : " + msg + "\r\n" +
-                                     "OUTPUT DATA        : " + model + "/outputs/test1.out\r\n";
-        tmp.write("model/" + name,
-                  with_packet_body(complete_options_file(), "/RUNFILES/", runfiles));
-    }
-    void writeIni(const std::string& modelexe = "demo-model") {
-        Settings s;
-        s.modeldir = model;
-        s.modelexe = modelexe;
-        s.datadir = data;
-        s.accessexe = "/usr/bin/true";
-        std::ofstream(bin + "/kv-gui.ini", std::ios::binary)
-            << settings_file_text(s, "test1.opt", "new.opt");
-    }
-    // A started window on a later run.
-    void start() {
-        writeIni();
-        QCOMPARE(window->load(false), StartupOutcome::Ready);
-    }
-    std::string log() const { return read_file(bin + "/region.txt"); }
-    template <class T> T* find(const char* name) const {
-        T* w = window->findChild<T*>(name);
-        if (w == nullptr)
-            qWarning("no child %s", name);
-        return w;
-    }
-    QString status() const { return find<QLabel>("VerLbl")->text(); }
-    void script(const std::string& path, const std::string& body) const {
-        std::ofstream(path) << "#!/bin/sh\n" << body << "\n";
-        fs::permissions(path, fs::perms::owner_all, fs::perm_options::add);
-    }
-
-    fs::path startDir = fs::current_path();
-    TempDir tmp;
-    std::string bin, model, data;
-    WindowScriptedUI ui;
-    QtLauncher launcher;
-    FakeReferenceDbOpener refdbs;
-    SystemEditorEnvironment editors;
-    std::unique_ptr<Session> session;
-    std::unique_ptr<KVGui> window;
-};
 
 // The options file `name` in <tmp>/runs, its message and output data files named after it.
 std::string write_run_file(const Installation& in, const std::string& name) {
@@ -143,12 +54,6 @@ std::string write_run_file(const Installation& in, const std::string& name) {
                                  ".out\r\n";
     return in.tmp.write("runs/" + name,
                         with_packet_body(complete_options_file(), "/RUNFILES/", runfiles));
-}
-
-// The caption as the window system shows it: the "[*]" placeholder resolved.
-QString shown_title(QWidget* window) {
-    return window->windowHandle() != nullptr ? window->windowHandle()->title()
-                                             : window->windowTitle();
 }
 
 } // namespace

@@ -408,9 +408,6 @@ TEST_F(KvoptRunTest, SigintAndSigtermStopTheRunWhichIsRecorded) {
     EXPECT_GE(runs[0]["start"].get<std::string>(), runs[1]["start"].get<std::string>());
 }
 
-} // namespace
-} // namespace kv::test
-
 // kvopt batch on copies of the demo file whose outputs are named after them, run by a
 // stand-in model that notes each start in "started", fails for "fail" in the file's name and
 // waits for a child that sleeps 30 s for "slow".
@@ -519,3 +516,6 @@ TEST_F(KvoptBatchTest, SigintAndSigtermStopTheBatch) {
         EXPECT_EQ(text_lines(read_file(model + "/started")).size(), 2u);
     }
 }
+
+} // namespace
+} // namespace kv::test

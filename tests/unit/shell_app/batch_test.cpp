@@ -121,14 +121,17 @@ TEST_F(BatchTest, PreflightLeavesOutRefusedFilesAndRefusesClashingOutputs) {
         EXPECT_EQ(p.errors, c.errors);
         EXPECT_EQ(outcomes(p.runs()), c.outcomes);
         for (const BatchFile& f : p.files) {
-            if (f.run.optionsFile == bad)
+            if (f.run.optionsFile == bad) {
                 EXPECT_EQ(f.run.messages, badMessages);
-            if (f.run.state == BatchRunState::Waiting)
+            }
+            if (f.run.state == BatchRunState::Waiting) {
                 EXPECT_EQ(f.run.messageFile,
                           "/model/outputs/" + fs::path(f.run.optionsFile).stem().string() + ".msg");
+            }
         }
-        if (c.errors.size() == 1 && c.errors[0].find("both write") != std::string::npos)
+        if (c.errors.size() == 1 && c.errors[0].find("both write") != std::string::npos) {
             EXPECT_EQ(p.files[0].run.messages, c.errors);
+        }
     }
     EXPECT_EQ(read_file(a), before) << "the pre-flight writes nothing";
     EXPECT_EQ(cwd(), startDir.string());
@@ -247,15 +250,28 @@ TEST_F(BatchTest, StopEndsEveryRunningModelAndStartsNoMore) {
 }
 
 TEST(BatchSummary, TableJsonProgressAndExitStatus) {
-    BatchRun ok{"/runs/a.opt", BatchRunState::Finished, BatchOutcome::Ok, 0, {},
-                0.51,          "/runs/outputs/a.msg"};
-    BatchRun failed{"/runs/b.opt", BatchRunState::Finished, BatchOutcome::Failed, 3, {},
-                    1.25,          "/runs/outputs/b.msg"};
-    BatchRun killed{"/runs/c.opt", BatchRunState::Finished, BatchOutcome::Failed, {}, 9, 2,
-                    "/else/c.msg"};
-    BatchRun refused{"/runs/d.opt", BatchRunState::Finished, BatchOutcome::Refused};
+    const auto finished = [](std::string file, BatchOutcome outcome, std::optional<int> status,
+                             std::optional<int> signal, double duration, std::string msg) {
+        BatchRun run;
+        run.optionsFile = std::move(file);
+        run.state = BatchRunState::Finished;
+        run.outcome = outcome;
+        run.exitStatus = status;
+        run.signal = signal;
+        run.durationSeconds = duration;
+        run.messageFile = std::move(msg);
+        return run;
+    };
+    const BatchRun ok =
+        finished("/runs/a.opt", BatchOutcome::Ok, 0, {}, 0.51, "/runs/outputs/a.msg");
+    const BatchRun failed =
+        finished("/runs/b.opt", BatchOutcome::Failed, 3, {}, 1.25, "/runs/outputs/b.msg");
+    const BatchRun killed = finished("/runs/c.opt", BatchOutcome::Failed, {}, 9, 2, "/else/c.msg");
+    BatchRun refused = finished("/runs/d.opt", BatchOutcome::Refused, {}, {}, 0, "");
     refused.messages = {"Packet missing"};
-    BatchRun running{"/runs/e.opt", BatchRunState::Running, BatchOutcome::NotStarted};
+    BatchRun running;
+    running.optionsFile = "/runs/e.opt";
+    running.state = BatchRunState::Running;
     running.messageFile = "/runs/outputs/e.msg";
     const std::vector<BatchRun> runs = {ok, failed, killed, refused, running};
 
