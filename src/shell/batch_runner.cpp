@@ -192,6 +192,15 @@ bool BatchRunner::mayClose() {
     return !closeWhenOver_;
 }
 
+bool BatchRunner::mayEndProgram() {
+    if (!running() || closeWhenOver_)
+        return true;
+    if (!session_.ui.askYesNo(std::string(kStopBatchQuestion), std::string(kAppTitle)))
+        return false;
+    stop();
+    return true;
+}
+
 void BatchRunner::openMessageFile(std::size_t row, const EditorEnvironment& editors) {
     const std::vector<Row> all = rows();
     if (row >= all.size() || !all[row].finished)

@@ -75,6 +75,9 @@ public:
     // closeWhenOver()), No keeps the window.
     bool mayClose();
     bool closeWhenOver() const { return closeWhenOver_; }
+    // The program ends (Exit, the main window closed) during a batch: asks the same question;
+    // Yes stops the batch (its models are waited for as the window goes) and answers true.
+    bool mayEndProgram();
 
     // A double click on a finished row: its message file in the text editor, or "Message
     // file not found: " and its path.

@@ -537,6 +537,10 @@ private slots:
         batch->close();
         QCOMPARE(in.ui.questions.back(), std::string(kStopBatchQuestion));
         QVERIFY(batch->isVisible() && stop->isEnabled());
+        in.ui.answerYesNo(false); // closing the main window asks the same
+        in.window->close();
+        QCOMPARE(in.ui.questions.back(), std::string(kStopBatchQuestion));
+        QVERIFY(in.window->isVisible() && stop->isEnabled());
         in.ui.answerYesNo(true);
         batch->close();
         QTRY_VERIFY_WITH_TIMEOUT(in.window->findChild<QWidget*>("Batch") == nullptr, 10000);

@@ -409,8 +409,8 @@ TEST_F(KvoptRunTest, SigintAndSigtermStopTheRunWhichIsRecorded) {
 }
 
 // kvopt batch on copies of the demo file whose outputs are named after them, run by a
-// stand-in model that notes each start in "started", fails for "fail" in the file's name and
-// waits for a child that sleeps 30 s for "slow".
+// stand-in model that notes each start in "started" and on its standard output, fails for
+// "fail" in the file's name and waits for a child that sleeps 30 s for "slow".
 class KvoptBatchTest : public KvoptRunTest {
 protected:
     void SetUp() override {
@@ -418,7 +418,8 @@ protected:
         if (IsSkipped())
             return;
         const std::string script =
-            dir.write("model/stand-in", "#!/bin/sh\necho \"$1\" >> started\ncase \"$1\" in\n"
+            dir.write("model/stand-in", "#!/bin/sh\necho \"$1\" >> started\necho \"model on $1\"\n"
+                                        "case \"$1\" in\n"
                                         "*slow*) sleep 30 & wait ;;\n*fail*) exit 3 ;;\nesac\n");
         fs::permissions(script, fs::perms::owner_all, fs::perm_options::add);
         demoText = read_file(model + "/demo.opt");
@@ -427,8 +428,9 @@ protected:
         std::string text = demoText;
         const std::string stem = fs::path(name).stem().string();
         for (const std::string ext : {".msg", ".out"}) {
-            const std::string from = "outputs/demo" + ext;
-            text.replace(text.find(from), from.size(), "outputs/" + stem + ext);
+            // In the copy of the model directory, never in the demo's.
+            const std::string from = kModel + "/outputs/demo" + ext;
+            text.replace(text.find(from), from.size(), model + "/outputs/" + stem + ext);
         }
         return dir.write("runs/" + name, text);
     }
@@ -456,7 +458,7 @@ TEST_F(KvoptBatchTest, AFolderRunsItsFilesAndSumsThemUp) {
     EXPECT_TRUE(lines[1].starts_with("runs/B.OPT     done     0            ")) << lines[1];
     EXPECT_TRUE(lines[2].starts_with("runs/a.opt     done     0            ")) << lines[2];
     EXPECT_TRUE(lines[3].starts_with("runs/fail.opt  failed   3            ")) << lines[3];
-    EXPECT_TRUE(lines[3].ends_with("  " + kModel + "/outputs/fail.msg")) << lines[3];
+    EXPECT_TRUE(lines[3].ends_with("  model/outputs/fail.msg")) << lines[3];
     // Not a terminal: one line per finished run on standard error.
     EXPECT_NE(r.err.find("\nfailed  runs/fail.opt  exit status 3  "), std::string::npos) << r.err;
     EXPECT_FALSE(fs::exists(model + "/kelvaro.bat"));
@@ -480,7 +482,7 @@ TEST_F(KvoptBatchTest, JsonSummaryAndHistoryCarryTheBatchId) {
         "stopped": 0, "not started": 0})"));
     ASSERT_EQ(json["runs"].size(), 3u);
     EXPECT_EQ(json["runs"][0]["file"], a);
-    EXPECT_EQ(json["runs"][0]["message_file"], kModel + "/outputs/a.msg");
+    EXPECT_EQ(json["runs"][0]["message_file"], model + "/outputs/a.msg");
     EXPECT_EQ(json["runs"][1]["exit_status"], 3);
     EXPECT_EQ(json["runs"][2]["outcome"], "refused");
 
