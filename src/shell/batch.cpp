@@ -425,8 +425,6 @@ BatchProgress batch_progress(const std::vector<BatchRun>& runs, double elapsedSe
     // Runs so far took this long each on average, the parallel ones overlapping.
     if (p.done > 0 && p.done < p.total)
         p.remainingSeconds = elapsedSeconds / p.done * (p.total - p.done);
-    else if (p.done == p.total && p.total > 0)
-        p.remainingSeconds = 0.0;
     return p;
 }
 
