@@ -205,6 +205,12 @@ void BatchRunner::openMessageFile(std::size_t row, const EditorEnvironment& edit
     const std::vector<Row> all = rows();
     if (row >= all.size() || !all[row].finished)
         return;
+    // A file that never reached its model (refused, not saved, not started) has no message
+    // file of this batch: its row's messages say why.
+    if (all[row].exitStatus.empty() && !all[row].note.empty()) {
+        session_.message(all[row].note, MessageIcon::Exclamation);
+        return;
+    }
     open_run_message_file(session_, editors, all[row].messageFile);
 }
 

@@ -80,7 +80,7 @@ public:
     bool mayEndProgram();
 
     // A double click on a finished row: its message file in the text editor, or "Message
-    // file not found: " and its path.
+    // file not found: " and its path; for a file that did not reach its model, why not.
     void openMessageFile(std::size_t row, const EditorEnvironment& editors);
 
 private:
