@@ -50,6 +50,13 @@ std::string clock_text(double seconds) {
     return buf;
 }
 
+// Columns a text takes on a terminal: its UTF-8 characters (a path's "ü" is one).
+std::size_t shown_width(std::string_view text) {
+    return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {
+        return (static_cast<unsigned char>(c) & 0xC0U) != 0x80U;
+    }));
+}
+
 std::string exit_text(const BatchRun& run) {
     if (run.signal)
         return "signal " + std::to_string(*run.signal);
@@ -347,7 +354,7 @@ std::string batch_summary_table(const std::vector<BatchRun>& runs, const fs::pat
     std::array<std::size_t, 5> width{};
     for (const auto& row : rows) {
         for (std::size_t c = 0; c < row.size(); ++c)
-            width[c] = std::max(width[c], row[c].size());
+            width[c] = std::max(width[c], shown_width(row[c]));
     }
     std::string text;
     for (const auto& row : rows) {
@@ -355,7 +362,7 @@ std::string batch_summary_table(const std::vector<BatchRun>& runs, const fs::pat
         for (std::size_t c = 0; c < row.size(); ++c) {
             line += row[c];
             if (c + 1 < row.size())
-                line += std::string(width[c] - row[c].size() + 2, ' ');
+                line += std::string(width[c] - shown_width(row[c]) + 2, ' ');
         }
         text += line + '\n';
     }
@@ -418,8 +425,6 @@ BatchProgress batch_progress(const std::vector<BatchRun>& runs, double elapsedSe
     // Runs so far took this long each on average, the parallel ones overlapping.
     if (p.done > 0 && p.done < p.total)
         p.remainingSeconds = elapsedSeconds / p.done * (p.total - p.done);
-    else if (p.done == p.total && p.total > 0)
-        p.remainingSeconds = 0.0;
     return p;
 }
 

@@ -159,7 +159,7 @@ struct BatchProgress {
     int running = 0; // running now
     int failed = 0;  // of those done, failed
     double elapsedSeconds = 0;
-    std::optional<double> remainingSeconds; // an estimate once a run has finished
+    std::optional<double> remainingSeconds; // an estimate once a run has finished, until all have
 };
 
 BatchProgress batch_progress(const std::vector<BatchRun>& runs, double elapsedSeconds);

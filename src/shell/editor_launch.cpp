@@ -1,5 +1,6 @@
 #include "shell/editor_launch.h"
 
+#include "shell/dialog_helpers.h"
 #include "shell/posix_launcher.h"
 #include "shell/session.h"
 #include "shell/text.h"
@@ -111,6 +112,15 @@ bool open_in_text_editor(Session& session, const EditorEnvironment& env, const s
     session.message("Problem starting Notepad\nMake sure notepad.exe exists and is in your path.",
                     MessageIcon::Exclamation);
     return false;
+}
+
+bool open_run_message_file(Session& session, const EditorEnvironment& env,
+                           const std::string& path) {
+    if (path.empty() || !file_exists(path)) {
+        session.message("Message file not found: " + path, MessageIcon::Exclamation);
+        return false;
+    }
+    return open_in_text_editor(session, env, resolve_existing_path(path));
 }
 
 bool view_options_file(Session& session, const EditorEnvironment& env) {

@@ -53,6 +53,10 @@ std::vector<EditorCandidate> editor_candidates(const EditorEnvironment& env,
 // Notepad" and answers false.
 bool open_in_text_editor(Session& session, const EditorEnvironment& env, const std::string& file);
 
+// A run's message file (the run history, a batch): opened in the editor, or, when it is
+// gone, "Message file not found: " and its path.
+bool open_run_message_file(Session& session, const EditorEnvironment& env, const std::string& path);
+
 // F12: the current options file, from the model directory.
 bool view_options_file(Session& session, const EditorEnvironment& env);
 // "&View Message File": the message file of the current options file.

@@ -110,7 +110,7 @@ struct LocalBatch::Impl {
         const LaunchRequest request = model_launch_request(session);
         facts.options = fingerprint_options_file(facts.optionsFile);
         facts.start = SystemClock::now();
-        auto process = std::make_unique<GroupProcess>(request);
+        auto process = std::make_unique<GroupProcess>(request, options.modelStdoutFd);
         if (!process->started()) {
             failBeforeStart({"Cannot start the core model " + request.program + ": " +
                              process->result().errorText});

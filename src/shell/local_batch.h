@@ -27,6 +27,9 @@ public:
     struct Options {
         int parallel = 1; // at least 1
         std::string id;   // the batch's id; empty: a new one
+        // >= 0: the models' standard output goes here (kvopt keeps its own standard output
+        // for the summary); -1: this process's own.
+        int modelStdoutFd = -1;
     };
 
     // Nothing starts before the first advance(). A refused pre-flight gives a batch that is

@@ -38,7 +38,8 @@ class GroupProcess {
 public:
     static constexpr std::chrono::milliseconds kGracePeriod{5000};
 
-    explicit GroupProcess(const LaunchRequest& request);
+    // `stdoutFd` >= 0 becomes the program's standard output (-1: this process's own).
+    explicit GroupProcess(const LaunchRequest& request, int stdoutFd = -1);
     // A process still running is killed with its group: it never outlives its owner.
     ~GroupProcess();
     GroupProcess(const GroupProcess&) = delete;

@@ -18,6 +18,8 @@ namespace kvopt {
 
 namespace {
 
+constexpr int kStandardError = 2;
+
 // Runs the files on this machine, at most -j at a time, showing progress on standard error
 // and the summary on standard output. Ctrl-C and SIGTERM stop every model and start no more.
 void run_batch(const Globals& globals, const BatchArgs& args, int& exitCode) {
@@ -44,9 +46,13 @@ void run_batch(const Globals& globals, const BatchArgs& args, int& exitCode) {
     print_preflight(std::cerr, preflight, globals.startDir);
 
     const int parallel = args.parallel > 0 ? args.parallel : kv::available_processors();
-    kv::LocalBatch batch(context, std::move(preflight), {parallel, {}});
-    std::cerr << "Batch " << batch.id() << ": " << batch.progress().total << " runs, at most "
-              << parallel << " at a time\n";
+    const bool refused = preflight.refused();
+    // The models' own output goes to standard error with the progress: standard output holds
+    // the summary alone, so that --json can be read by a program.
+    kv::LocalBatch batch(context, std::move(preflight), {parallel, {}, kStandardError});
+    if (!refused)
+        std::cerr << "Batch " << batch.id() << ": " << batch.progress().total << " runs, at most "
+                  << parallel << " at a time\n";
     BatchProgressPrinter printer(std::cerr, is_terminal(STDERR_FILENO), globals.startDir);
     const auto show = [&] { printer.update(batch.runs(), batch.elapsedSeconds()); };
     batch.onRunChanged = [&](std::size_t) { show(); };

@@ -2,12 +2,201 @@
 
 #include "shell/ui/center_form.h"
 
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
 namespace kv {
 
-BatchWindow::BatchWindow(QWidget* owner) : InfoWindow("Batch", owner) {
+namespace {
+
+enum Column { File, State, ExitStatus, Duration, MessageFile, ColumnCount };
+
+// How often a running batch is looked at: a run's end shows within this time.
+constexpr int kTickMs = 50;
+
+QString qs(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+QPushButton* button(const QString& name, const QString& caption, QWidget* parent) {
+    auto* b = new QPushButton(caption, parent);
+    b->setObjectName(name);
+    return b;
+}
+
+} // namespace
+
+BatchWindow::BatchWindow(Session& session, const EditorEnvironment& editors, QWidget* owner)
+    : InfoWindow("Batch", owner), runner_(session), editors_(editors) {
     setWindowTitle("Batch");
-    resize(400, 260);
+
+    list_ = new QTreeWidget(this);
+    list_->setObjectName("LstBatch");
+    list_->setRootIsDecorated(false);
+    list_->setUniformRowHeights(true);
+    list_->setAlternatingRowColors(true);
+    list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    list_->setHeaderLabels({"Options file", "State", "Exit status", "Duration", "Message file"});
+    list_->header()->setStretchLastSection(true);
+    list_->setToolTip("Double-click a finished run to open its message file");
+    connect(list_, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item) {
+        runner_.openMessageFile(static_cast<std::size_t>(list_->indexOfTopLevelItem(item)),
+                                editors_);
+    });
+    connect(list_, &QTreeWidget::itemSelectionChanged, this, &BatchWindow::refreshButtons);
+
+    add_ = button("CmdAdd", "&Add...", this);
+    addFolder_ = button("CmdAddFolder", "Add &folder...", this);
+    remove_ = button("CmdRemove", "Re&move", this);
+    connect(add_, &QPushButton::clicked, this, [this] {
+        runner_.addFiles();
+        refresh();
+    });
+    connect(addFolder_, &QPushButton::clicked, this, [this] {
+        runner_.addFolder();
+        refresh();
+    });
+    connect(remove_, &QPushButton::clicked, this, &BatchWindow::removeSelected);
+
+    auto* parallelLabel = new QLabel("&Parallel runs:", this);
+    parallel_ = new QSpinBox(this);
+    parallel_->setObjectName("TxtParallel");
+    parallel_->setRange(1, 256);
+    parallel_->setValue(runner_.parallel());
+    parallelLabel->setBuddy(parallel_);
+    connect(parallel_, &QSpinBox::valueChanged, this, [this](int n) { runner_.setParallel(n); });
+
+    run_ = button("CmdRun", "&Run", this);
+    stop_ = button("CmdStop", "S&top", this);
+    connect(run_, &QPushButton::clicked, this, &BatchWindow::run);
+    connect(stop_, &QPushButton::clicked, this, [this] {
+        runner_.stop();
+        tick();
+    });
+
+    progress_ = new QProgressBar(this);
+    progress_->setObjectName("PrgBatch");
+    progress_->setRange(0, 1);
+    progress_->setValue(0);
+    status_ = new QLabel(this);
+    status_->setObjectName("LblBatch");
+
+    auto* listButtons = new QVBoxLayout;
+    listButtons->addWidget(add_);
+    listButtons->addWidget(addFolder_);
+    listButtons->addWidget(remove_);
+    listButtons->addStretch();
+    auto* top = new QHBoxLayout;
+    top->addWidget(list_, 1);
+    top->addLayout(listButtons);
+
+    auto* controls = new QHBoxLayout;
+    controls->addWidget(parallelLabel);
+    controls->addWidget(parallel_);
+    controls->addSpacing(12);
+    controls->addWidget(progress_, 1);
+    controls->addWidget(run_);
+    controls->addWidget(stop_);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top, 1);
+    layout->addLayout(controls);
+    layout->addWidget(status_);
+
+    timer_ = new QTimer(this);
+    timer_->setInterval(kTickMs);
+    connect(timer_, &QTimer::timeout, this, &BatchWindow::tick);
+
+    resize(860, 400);
+    refresh();
     center_form(*this);
+}
+
+void BatchWindow::run() {
+    const bool started = runner_.run();
+    refresh();
+    if (started)
+        timer_->start();
+}
+
+void BatchWindow::tick() {
+    if (runner_.advance())
+        refresh();
+    else
+        status_->setText(qs(runner_.progressText()));
+    if (!runner_.running()) {
+        timer_->stop();
+        refresh();
+        if (runner_.closeWhenOver())
+            close();
+    }
+}
+
+void BatchWindow::refresh() {
+    const std::vector<BatchRunner::Row> rows = runner_.rows();
+    if (list_->topLevelItemCount() != static_cast<int>(rows.size())) {
+        list_->clear();
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            auto* item = new QTreeWidgetItem(list_);
+            item->setTextAlignment(ExitStatus, Qt::AlignRight | Qt::AlignVCenter);
+            item->setTextAlignment(Duration, Qt::AlignRight | Qt::AlignVCenter);
+        }
+    }
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const BatchRunner::Row& row = rows[i];
+        QTreeWidgetItem* item = list_->topLevelItem(static_cast<int>(i));
+        item->setText(File, qs(row.file));
+        item->setText(State, qs(row.state));
+        item->setText(ExitStatus, qs(row.exitStatus));
+        item->setText(Duration, qs(row.duration));
+        item->setText(MessageFile, qs(row.messageFile));
+        item->setToolTip(State, qs(row.note));
+        item->setToolTip(File, qs(row.note.empty() ? row.file : row.note));
+    }
+    for (int c = File; c < MessageFile; ++c)
+        list_->resizeColumnToContents(c);
+
+    const BatchProgress p = runner_.progress();
+    progress_->setRange(0, std::max(p.total, 1));
+    progress_->setValue(p.done);
+    status_->setText(qs(runner_.progressText()));
+    refreshButtons();
+}
+
+void BatchWindow::refreshButtons() {
+    const bool running = runner_.running();
+    add_->setEnabled(!running);
+    addFolder_->setEnabled(!running);
+    remove_->setEnabled(!running && !list_->selectedItems().isEmpty());
+    parallel_->setEnabled(!running);
+    run_->setEnabled(!running && !runner_.files().empty());
+    stop_->setEnabled(running);
+}
+
+void BatchWindow::removeSelected() {
+    std::vector<std::size_t> rows;
+    for (QTreeWidgetItem* item : list_->selectedItems())
+        rows.push_back(static_cast<std::size_t>(list_->indexOfTopLevelItem(item)));
+    runner_.remove(rows);
+    refresh();
+}
+
+void BatchWindow::closeEvent(QCloseEvent* event) {
+    if (!runner_.mayClose()) {
+        event->ignore();
+        refresh();
+        return;
+    }
+    timer_->stop();
+    InfoWindow::closeEvent(event);
 }
 
 } // namespace kv

@@ -149,8 +149,6 @@ void KVGui::buildMenus() {
             &KVGui::showBatch);
     connect(addItem(batch, "MnuBatch_1", "&Run Batch", true), &QAction::triggered, this,
             &KVGui::showBatch);
-    batch->menuAction()->setEnabled(false);
-    batch->setEnabled(false);
 
     QMenu* help = menuBar()->addMenu("&Help");
     help->setObjectName("MenuHelp");
@@ -245,7 +243,7 @@ void KVGui::Fini() {
 
 void KVGui::exitRequested() {
     // A run is stopped first (when the user agrees), then unsaved changes are settled.
-    if (!ended_ && !keepOpenForRun() && settle_unsaved_changes(session_))
+    if (!ended_ && !keepOpenForRun() && !keepOpenForBatch() && settle_unsaved_changes(session_))
         Fini();
 }
 
@@ -370,6 +368,11 @@ bool KVGui::keepOpenForRun() {
     return endAfterRun_ || !may_end_during_run(session_);
 }
 
+bool KVGui::keepOpenForBatch() {
+    auto* batch = qobject_cast<BatchWindow*>(batch_.data());
+    return batch != nullptr && !batch->runner().mayEndProgram();
+}
+
 void KVGui::fillDiagLists() {
     const DiagLists lists = diag_lists(session_.scenario);
     lstDiag_->clear();
@@ -421,7 +424,7 @@ void KVGui::showDiag() {
 void KVGui::showBatch() {
     if (raise_open(batch_))
         return;
-    batch_ = new BatchWindow(this);
+    batch_ = new BatchWindow(session_, editors_, this);
     batch_->show();
 }
 
@@ -436,7 +439,7 @@ void KVGui::showRunHistory() {
 }
 
 void KVGui::closeEvent(QCloseEvent* event) {
-    if (!ended_ && (keepOpenForRun() || !settle_unsaved_changes(session_))) {
+    if (!ended_ && (keepOpenForRun() || keepOpenForBatch() || !settle_unsaved_changes(session_))) {
         event->ignore();
         return;
     }

@@ -86,6 +86,8 @@ private:
     // Exit and the close button during a run: answers true when the window stays open (the
     // user said No, or a stop for ending is under way already).
     bool keepOpenForRun();
+    // The same for a batch running in the Batch window: true when the user said No.
+    bool keepOpenForBatch();
     void fillDiagLists();
     void widenForStatus();
     void fillRecentMenu();

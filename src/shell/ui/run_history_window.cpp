@@ -61,12 +61,8 @@ void RunHistoryWindow::reload() {
 void RunHistoryWindow::openMessageFile(QTreeWidgetItem* item) {
     if (item == nullptr)
         return;
-    const std::string path = item->data(Time, kMessageFileRole).toString().toStdString();
-    if (path.empty() || !file_exists(path)) {
-        session_.message("Message file not found: " + path, MessageIcon::Exclamation);
-        return;
-    }
-    open_in_text_editor(session_, editors_, resolve_existing_path(path));
+    open_run_message_file(session_, editors_,
+                          item->data(Time, kMessageFileRole).toString().toStdString());
 }
 
 } // namespace kv

@@ -1,6 +1,7 @@
 // The main window and its information windows, driven by object name on the offscreen
 // platform, with a scripted interface so that no test waits on a modal box.
 #include "gui_support/installation.h"
+#include "shell/batch_runner.h"
 #include "shell/editor_launch.h"
 #include "shell/process_group.h"
 #include "shell/session.h"
@@ -25,9 +26,11 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QProcess>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalSpy>
+#include <QSpinBox>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QtTest>
@@ -41,7 +44,19 @@ namespace fs = std::filesystem;
 using namespace kv;
 using namespace kv::test;
 
-namespace {} // namespace
+namespace {
+
+// The options file `name` in <tmp>/runs, its message and output data files named after it.
+std::string write_run_file(const Installation& in, const std::string& name) {
+    const std::string stem = fs::path(name).stem().string();
+    const std::string runfiles = "MESSAGE            : " + in.model + "/outputs/" + stem +
+                                 ".msg\r\nOUTPUT DATA        : " + in.model + "/outputs/" + stem +
+                                 ".out\r\n";
+    return in.tmp.write("runs/" + name,
+                        with_packet_body(complete_options_file(), "/RUNFILES/", runfiles));
+}
+
+} // namespace
 
 class ShellGuiTest : public QObject {
     Q_OBJECT
@@ -120,6 +135,8 @@ private slots:
             {"mnuadvopt_9", "&Retrofit", false},
             {"mnuadvopt_10", "&Daily Temp/RVP", false},
             {"mnuadvopt_11", "&Optional Output", false},
+            {"MnuBatch_0", "&Select option files", true},
+            {"MnuBatch_1", "&Run Batch", true},
             {"MnuHelp", "&Help", false},
             {"MnuAbout", "&About", true},
             {"MnuCur", "&Current", true},
@@ -137,8 +154,7 @@ private slots:
                                   {"MenuBatch", "&Batch"}, {"MenuHelp", "&Help"}};
         for (const auto& m : menus)
             QCOMPARE(in.find<QMenu>(m[0])->title(), QString(m[1]));
-        QVERIFY(!in.find<QMenu>("MenuBatch")->menuAction()->isEnabled());
-        QVERIFY(in.find<QAction>("MnuBatch_0") && in.find<QAction>("MnuBatch_1"));
+        QVERIFY(in.find<QMenu>("MenuBatch")->menuAction()->isEnabled());
 
         // A dialog binds its item, which becomes available; Period writes its log line.
         in.session->log.open(in.bin + "/region.txt");
@@ -432,6 +448,104 @@ private slots:
         QVERIFY(batch && batch->windowTitle() == "Batch");
         QTest::keyClick(batch, Qt::Key_Escape);
         QTRY_VERIFY(in.window->findChild<QWidget*>("Batch") == nullptr);
+    }
+
+    // The Batch window: files added one by one and by folder, a batch run to its end with a
+    // row done and one failed, a batch stopped, and closing during a batch.
+    void batchWindowRunsAndStopsABatch() {
+        Installation in;
+        in.start();
+        in.script(in.model + "/batch-model", "echo \"$1\" >> started\ncase \"$1\" in\n"
+                                             "*fail*) exit 3 ;;\n*slow*) sleep 30 & wait ;;\n"
+                                             "esac\nexec ./demo-model \"$1\"");
+        in.session->settings.modelexe = "batch-model";
+        const std::string good = write_run_file(in, "good.opt");
+        const std::string failing = write_run_file(in, "fail.opt");
+
+        in.find<QAction>("MnuBatch_0")->trigger();
+        in.find<QAction>("MnuBatch_1")->trigger();
+        QCOMPARE(in.window->findChildren<QWidget*>("Batch").size(), qsizetype(1));
+        auto* batch = in.window->findChild<QWidget*>("Batch");
+        QVERIFY(batch->isVisible() && in.window->isEnabled());
+        auto* list = batch->findChild<QTreeWidget*>("LstBatch");
+        auto* run = batch->findChild<QPushButton*>("CmdRun");
+        auto* stop = batch->findChild<QPushButton*>("CmdStop");
+        auto* progress = batch->findChild<QProgressBar*>("PrgBatch");
+        const auto row = [&](int i) {
+            QStringList texts;
+            for (int c = 0; c < 4; ++c)
+                texts << list->topLevelItem(i)->text(c);
+            return texts;
+        };
+        const auto qs = [](const std::string& s) { return QString::fromStdString(s); };
+        QVERIFY(!run->isEnabled() && !stop->isEnabled());
+
+        in.ui.answerPaths({good, failing, good});
+        batch->findChild<QPushButton*>("CmdAdd")->click();
+        QCOMPARE(list->topLevelItemCount(), 2);
+        QCOMPARE(row(0), (QStringList{qs(good), "waiting", "", ""}));
+        batch->findChild<QSpinBox*>("TxtParallel")->setValue(2);
+        run->click();
+        QVERIFY(stop->isEnabled() && !run->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(run->isEnabled(), 20000);
+        QCOMPARE(row(0), (QStringList{qs(good), "done", "0", row(0)[3]}));
+        QCOMPARE(row(1), (QStringList{qs(failing), "failed", "3", row(1)[3]}));
+        QCOMPARE(progress->value(), 2);
+        QCOMPARE(progress->maximum(), 2);
+        save_screenshot(batch, "batch-window");
+
+        const std::string record = in.tmp.str() + "/editor-args";
+        in.script(in.tmp.str() + "/editor", "printf '%s\\n' \"$@\" >> " + record);
+        qputenv("VISUAL", QByteArray::fromStdString(in.tmp.str() + "/editor"));
+        emit list->itemDoubleClicked(list->topLevelItem(0), 0);
+        QTRY_COMPARE(read_file(record), in.model + "/outputs/good.msg\n");
+        qunsetenv("VISUAL");
+
+        list->selectAll();
+        batch->findChild<QPushButton*>("CmdRemove")->click();
+        QCOMPARE(list->topLevelItemCount(), 0);
+        for (const char* name : {"slow3.opt", "slow1.opt", "slow2.opt"})
+            write_run_file(in, name);
+        in.ui.answerPaths({in.tmp.str() + "/runs"});
+        batch->findChild<QPushButton*>("CmdAddFolder")->click();
+        QCOMPARE(list->topLevelItemCount(), 5); // the folder's files, sorted
+        QCOMPARE(list->topLevelItem(2)->text(0), qs(in.tmp.str() + "/runs/slow1.opt"));
+        list->clearSelection();
+        list->topLevelItem(0)->setSelected(true);
+        list->topLevelItem(1)->setSelected(true);
+        batch->findChild<QPushButton*>("CmdRemove")->click();
+        QCOMPARE(list->topLevelItemCount(), 3);
+
+        const std::string started = in.model + "/started";
+        const auto startedRuns = [&] { return text_lines(read_file(started)).size(); };
+        fs::remove(started);
+        run->click();
+        QTRY_COMPARE_WITH_TIMEOUT(startedRuns(), std::size_t(2), 20000);
+        QTRY_COMPARE(row(1)[1], QString("running"));
+        stop->click();
+        QTRY_VERIFY_WITH_TIMEOUT(run->isEnabled(), 10000);
+        QCOMPARE(row(0)[1], QString("stopped"));
+        QCOMPARE(row(1)[1], QString("stopped"));
+        QCOMPARE(row(2)[1], QString("not started"));
+        QCOMPARE(startedRuns(), std::size_t(2));
+
+        // Closing during a batch asks: No keeps the window and the batch, Yes stops it.
+        fs::remove(started);
+        run->click();
+        QTRY_COMPARE_WITH_TIMEOUT(startedRuns(), std::size_t(2), 20000);
+        in.ui.answerYesNo(false);
+        batch->close();
+        QCOMPARE(in.ui.questions.back(), std::string(kStopBatchQuestion));
+        QVERIFY(batch->isVisible() && stop->isEnabled());
+        in.ui.answerYesNo(false); // closing the main window asks the same
+        in.window->close();
+        QCOMPARE(in.ui.questions.back(), std::string(kStopBatchQuestion));
+        QVERIFY(in.window->isVisible() && stop->isEnabled());
+        in.ui.answerYesNo(true);
+        batch->close();
+        QTRY_VERIFY_WITH_TIMEOUT(in.window->findChild<QWidget*>("Batch") == nullptr, 10000);
+        QCOMPARE(startedRuns(), std::size_t(2));
+        QVERIFY(in.ui.messages.empty());
     }
 
     void closingTheWindowEndsTheRunLikeExit() {

@@ -348,6 +348,7 @@ protected:
         fs::copy_file(kKvopt, kvoptCopy);
         model = dir.str() + "/model";
         fs::copy(kModel, model, fs::copy_options::recursive);
+        fs::remove(model + "/kelvaro.bat"); // left by a run in the demo, if any
         const std::string script = dir.write("model/slow-model", "#!/bin/sh\nsleep 30 &\n"
                                                                  "echo $! > started\nwait\n");
         fs::permissions(script, fs::perms::owner_all, fs::perm_options::add);
@@ -406,6 +407,117 @@ TEST_F(KvoptRunTest, SigintAndSigtermStopTheRunWhichIsRecorded) {
         EXPECT_TRUE(run["batch"].is_null());
     }
     EXPECT_GE(runs[0]["start"].get<std::string>(), runs[1]["start"].get<std::string>());
+}
+
+// kvopt batch on copies of the demo file whose outputs are named after them, run by a
+// stand-in model that notes each start in "started" and on its standard output, fails for
+// "fail" in the file's name and waits for a child that sleeps 30 s for "slow".
+class KvoptBatchTest : public KvoptRunTest {
+protected:
+    void SetUp() override {
+        KvoptRunTest::SetUp();
+        if (IsSkipped())
+            return;
+        const std::string script =
+            dir.write("model/stand-in", "#!/bin/sh\necho \"$1\" >> started\necho \"model on $1\"\n"
+                                        "case \"$1\" in\n"
+                                        "*slow*) sleep 30 & wait ;;\n*fail*) exit 3 ;;\nesac\n");
+        fs::permissions(script, fs::perms::owner_all, fs::perm_options::add);
+        demoText = read_file(model + "/demo.opt");
+    }
+    std::string runFile(const std::string& name) const {
+        std::string text = demoText;
+        const std::string stem = fs::path(name).stem().string();
+        for (const std::string ext : {".msg", ".out"}) {
+            // In the copy of the model directory, never in the demo's.
+            const std::string from = kModel + "/outputs/demo" + ext;
+            text.replace(text.find(from), from.size(), model + "/outputs/" + stem + ext);
+        }
+        return dir.write("runs/" + name, text);
+    }
+    ProgramResult batch(std::vector<std::string> args) const {
+        args.insert(args.begin(), {kvoptCopy, "--model-dir", model, "--data-dir",
+                                   KV_DEMO_DIR "/data", "batch", "--model-exe", "stand-in"});
+        return run_program(args, dir.str());
+    }
+    std::string demoText;
+};
+
+TEST_F(KvoptBatchTest, AFolderRunsItsFilesAndSumsThemUp) {
+    runFile("a.opt");
+    runFile("B.OPT");
+    runFile("fail.opt");
+    dir.write("runs/notes.txt", "not an options file");
+
+    const ProgramResult r = batch({"runs", "-j", "2"});
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    const auto lines = text_lines(r.out);
+    ASSERT_EQ(lines.size(), 4u) << r.out;
+    EXPECT_TRUE(lines[0].starts_with("File           Outcome  Exit status  Duration  "
+                                     "Message file"))
+        << lines[0];
+    EXPECT_TRUE(lines[1].starts_with("runs/B.OPT     done     0            ")) << lines[1];
+    EXPECT_TRUE(lines[2].starts_with("runs/a.opt     done     0            ")) << lines[2];
+    EXPECT_TRUE(lines[3].starts_with("runs/fail.opt  failed   3            ")) << lines[3];
+    EXPECT_TRUE(lines[3].ends_with("  model/outputs/fail.msg")) << lines[3];
+    // Not a terminal: one line per finished run on standard error.
+    EXPECT_NE(r.err.find("\nfailed  runs/fail.opt  exit status 3  "), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(model + "/kelvaro.bat"));
+
+    fs::remove(dir.path() / "runs/fail.opt");
+    const ProgramResult ok = batch({"runs/a.opt", dir.str() + "/runs"}); // a.opt once
+    EXPECT_EQ(ok.exitCode, 0) << ok.err;
+    EXPECT_EQ(text_lines(ok.out).size(), 3u) << ok.out;
+}
+
+TEST_F(KvoptBatchTest, JsonSummaryAndHistoryCarryTheBatchId) {
+    const std::string a = runFile("a.opt");
+    const std::string failing = runFile("fail.opt");
+    const std::string refused =
+        dir.write("runs/refused.opt", without_packet(demoText, "/RUNFILES/"));
+    const ProgramResult r = batch({"--json", a, failing, refused});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("Refused: runs/refused.opt\n"), std::string::npos) << r.err;
+    const auto json = nlohmann::json::parse(r.out);
+    EXPECT_EQ(json["counts"], nlohmann::json::parse(R"({"ok": 1, "failed": 1, "refused": 1,
+        "stopped": 0, "not started": 0})"));
+    ASSERT_EQ(json["runs"].size(), 3u);
+    EXPECT_EQ(json["runs"][0]["file"], a);
+    EXPECT_EQ(json["runs"][0]["message_file"], model + "/outputs/a.msg");
+    EXPECT_EQ(json["runs"][1]["exit_status"], 3);
+    EXPECT_EQ(json["runs"][2]["outcome"], "refused");
+
+    const ProgramResult h = history({"--json"});
+    const auto runs = nlohmann::json::parse(h.out);
+    ASSERT_EQ(runs.size(), 2u) << h.out;
+    for (const auto& run : runs)
+        EXPECT_EQ(run["batch"], json["batch"]);
+
+    // --strict runs nothing when a file is refused.
+    fs::remove(model + "/started");
+    EXPECT_EQ(batch({"--strict", a, refused}).exitCode, 1);
+    EXPECT_FALSE(fs::exists(model + "/started"));
+}
+
+TEST_F(KvoptBatchTest, SigintAndSigtermStopTheBatch) {
+    std::vector<std::string> args = {"--model-dir", model, "batch", "--model-exe",
+                                     "stand-in",    "-j",  "2"};
+    for (const char* name : {"slow1.opt", "slow2.opt", "slow3.opt"})
+        args.push_back(runFile(name));
+    for (const int signal : {SIGINT, SIGTERM}) {
+        fs::remove(model + "/started");
+        const Spawned kvopt = spawn_program({kvoptCopy, args, dir.str()}, {});
+        ASSERT_GT(kvopt.pid, 0);
+        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (text_lines(read_file(model + "/started")).size() < 2 &&
+               std::chrono::steady_clock::now() < limit)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        ::kill(kvopt.pid, signal);
+        const LaunchResult r = wait_for_child(kvopt.pid);
+        EXPECT_FALSE(r.crashed) << "ended by the signal itself";
+        EXPECT_EQ(r.exitCode, signal == SIGINT ? 130 : 143);
+        EXPECT_EQ(text_lines(read_file(model + "/started")).size(), 2u);
+    }
 }
 
 } // namespace

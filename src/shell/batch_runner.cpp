@@ -1,0 +1,217 @@
+#include "shell/batch_runner.h"
+
+#include "shell/dialog_helpers.h"
+#include "shell/editor_launch.h"
+#include "shell/file_commands.h"
+#include "shell/local_batch.h"
+#include "shell/run_history.h"
+#include "shell/session.h"
+
+#include <algorithm>
+#include <filesystem>
+
+namespace kv {
+
+namespace {
+
+constexpr std::string_view kOptionFilesFilter = "Option files (*.opt)|*.opt|All files (*.*)|*.*";
+
+std::string joined(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& line : lines)
+        text += (text.empty() ? "" : "\n") + line;
+    return text;
+}
+
+BatchRunner::Row row_of(const BatchRun& run) {
+    BatchRunner::Row row;
+    row.file = run.optionsFile;
+    row.state = std::string(batch_state_text(run));
+    row.finished = run.state == BatchRunState::Finished;
+    if (run.signal)
+        row.exitStatus = "signal " + std::to_string(*run.signal);
+    else if (run.exitStatus)
+        row.exitStatus = std::to_string(*run.exitStatus);
+    if (run.exitStatus || run.signal)
+        row.duration = duration_text(run.durationSeconds);
+    row.messageFile = run.messageFile;
+    row.note = joined(run.messages);
+    return row;
+}
+
+} // namespace
+
+BatchRunner::BatchRunner(Session& session) : session_(session), parallel_(available_processors()) {}
+
+BatchRunner::~BatchRunner() = default;
+
+bool BatchRunner::listed(const std::string& path) const {
+    return std::any_of(files_.begin(), files_.end(), [&](const std::string& file) {
+        return same_file(session_.rules, file, path);
+    });
+}
+
+std::size_t BatchRunner::add(const std::vector<std::string>& paths) {
+    if (running())
+        return 0;
+    std::error_code ec;
+    std::size_t added = 0;
+    for (const std::string& file : batch_files_of(paths, std::filesystem::current_path(ec))) {
+        if (!listed(file)) {
+            files_.push_back(file);
+            ++added;
+        }
+    }
+    if (added > 0) {
+        batch_.reset();
+        lastRuns_.clear();
+    }
+    return added;
+}
+
+std::size_t BatchRunner::addFiles() {
+    FileDialogRequest request;
+    request.title = "Select option files";
+    request.filter = std::string(kOptionFilesFilter);
+    request.initialDir = session_.scenario.optdir;
+    return add(session_.ui.choosePaths(request, PathKind::Files));
+}
+
+std::size_t BatchRunner::addFolder() {
+    FileDialogRequest request;
+    request.title = "Select a folder of option files";
+    request.initialDir = session_.scenario.optdir;
+    return add(session_.ui.choosePaths(request, PathKind::Folder));
+}
+
+void BatchRunner::remove(std::vector<std::size_t> rows) {
+    if (running())
+        return;
+    std::sort(rows.begin(), rows.end(), std::greater<>());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    for (const std::size_t row : rows) {
+        if (row < files_.size())
+            files_.erase(files_.begin() + static_cast<std::ptrdiff_t>(row));
+    }
+    batch_.reset();
+    lastRuns_.clear();
+}
+
+void BatchRunner::setParallel(int n) {
+    parallel_ = std::max(n, 1);
+}
+
+bool BatchRunner::run() {
+    if (running() || files_.empty())
+        return false;
+    batch_.reset();
+    closeWhenOver_ = false;
+    BatchPreflight preflight;
+    {
+        BusyPointer busy(session_.ui);
+        preflight = preflight_batch(batch_context(session_), files_, false);
+    }
+    lastRuns_ = preflight.runs();
+    if (preflight.refused()) {
+        batchId_.clear();
+        session_.message(joined(preflight.errors), MessageIcon::Exclamation);
+        return false;
+    }
+    batch_ = std::make_unique<LocalBatch>(batch_context(session_), std::move(preflight),
+                                          LocalBatch::Options{parallel_, {}});
+    batchId_ = batch_->id();
+    batch_->advance();
+    return true;
+}
+
+bool BatchRunner::advance() {
+    if (!batch_)
+        return false;
+    const auto before = batch_->runs();
+    const bool wasOver = batch_->over();
+    batch_->advance();
+    const auto& after = batch_->runs();
+    bool changed = wasOver != batch_->over();
+    for (std::size_t i = 0; i < after.size() && !changed; ++i)
+        changed = after[i].state != before[i].state;
+    return changed;
+}
+
+void BatchRunner::stop() {
+    if (running())
+        batch_->stop();
+}
+
+bool BatchRunner::running() const {
+    return batch_ && !batch_->over();
+}
+
+int BatchRunner::pollTimeoutMs() const {
+    return batch_ ? batch_->pollTimeoutMs() : -1;
+}
+
+std::vector<BatchRunner::Row> BatchRunner::rows() const {
+    std::vector<Row> rows;
+    if (batch_ || !lastRuns_.empty()) {
+        for (const BatchRun& run : batch_ ? batch_->runs() : lastRuns_)
+            rows.push_back(row_of(run));
+        return rows;
+    }
+    for (const std::string& file : files_) {
+        BatchRun run;
+        run.optionsFile = file;
+        rows.push_back(row_of(run));
+    }
+    return rows;
+}
+
+BatchProgress BatchRunner::progress() const {
+    if (batch_)
+        return batch_->progress();
+    return batch_progress(lastRuns_, 0);
+}
+
+std::string BatchRunner::progressText() const {
+    if (!batch_)
+        return {};
+    std::string text = batch_progress_line(batch_->progress());
+    if (batch_->over())
+        text = (batch_->stopping() ? "Batch stopped: " : "Batch finished: ") + text;
+    return text;
+}
+
+bool BatchRunner::mayClose() {
+    if (!running())
+        return true;
+    if (closeWhenOver_)
+        return false;
+    if (!session_.ui.askYesNo(std::string(kStopBatchQuestion), std::string(kAppTitle)))
+        return false;
+    stop();
+    closeWhenOver_ = running();
+    return !closeWhenOver_;
+}
+
+bool BatchRunner::mayEndProgram() {
+    if (!running() || closeWhenOver_)
+        return true;
+    if (!session_.ui.askYesNo(std::string(kStopBatchQuestion), std::string(kAppTitle)))
+        return false;
+    stop();
+    return true;
+}
+
+void BatchRunner::openMessageFile(std::size_t row, const EditorEnvironment& editors) {
+    const std::vector<Row> all = rows();
+    if (row >= all.size() || !all[row].finished)
+        return;
+    // A file that never reached its model (refused, not saved, not started) has no message
+    // file of this batch: its row's messages say why.
+    if (all[row].exitStatus.empty() && !all[row].note.empty()) {
+        session_.message(all[row].note, MessageIcon::Exclamation);
+        return;
+    }
+    open_run_message_file(session_, editors, all[row].messageFile);
+}
+
+} // namespace kv
