@@ -6,6 +6,7 @@
 #include "shell/file_commands.h"
 #include "shell/run_history.h"
 #include "shell/session.h"
+#include "shell/status.h"
 #include "shell/text.h"
 
 #include <algorithm>
@@ -129,13 +130,7 @@ first_output_clash(const std::vector<OutputFile>& outputs, const PathRules& rule
 } // namespace
 
 std::string new_batch_id(std::chrono::system_clock::time_point now) {
-    const std::time_t t = std::chrono::system_clock::to_time_t(now);
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &t);
-#else
-    localtime_r(&t, &local);
-#endif
+    const std::tm local = local_time(std::chrono::system_clock::to_time_t(now));
     char stamp[32];
     std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
     std::random_device random;

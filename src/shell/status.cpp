@@ -72,14 +72,18 @@ std::string caption_text(std::string_view optfile) {
     return std::string(kAppTitle) + " (" + lower(optfile) + ")";
 }
 
-std::string general_date_time(std::int64_t secondsSinceEpoch) {
-    const std::time_t t = static_cast<std::time_t>(secondsSinceEpoch);
+std::tm local_time(std::time_t t) {
     std::tm local{};
 #ifdef _WIN32
     localtime_s(&local, &t);
 #else
     localtime_r(&t, &local);
 #endif
+    return local;
+}
+
+std::string general_date_time(std::int64_t secondsSinceEpoch) {
+    const std::tm local = local_time(static_cast<std::time_t>(secondsSinceEpoch));
     const int hour12 = local.tm_hour % 12 == 0 ? 12 : local.tm_hour % 12;
     char buf[64];
     std::snprintf(buf, sizeof buf, "%d/%d/%d %d:%02d:%02d %s", local.tm_mon + 1, local.tm_mday,

@@ -3,6 +3,7 @@
 #include "shell/ports.h"
 
 #include <cstdint>
+#include <ctime>
 #include <string>
 #include <string_view>
 
@@ -39,5 +40,8 @@ void show_status(Session& session);
 
 // The file's last-modified time in the general date-and-time format, "12/7/2026 8:05:09 PM".
 std::string general_date_time(std::int64_t secondsSinceEpoch);
+
+// The broken-down local time of `t` (thread-safe on every platform).
+std::tm local_time(std::time_t t);
 
 } // namespace kv

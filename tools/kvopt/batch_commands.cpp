@@ -27,23 +27,11 @@ void run_batch(const Globals& globals, const BatchArgs& args, int& exitCode) {
     const kv::StopOnTerminationSignals stopOnSignals(stopRequest);
     CliSession cli(globals);
     kv::Session& session = *cli.session;
-    if (!args.modelExe.empty())
-        session.settings.modelexe = args.modelExe;
-    if (session.settings.modelexe.empty()) {
-        std::cerr << "kvopt batch: no core model executable: give --model-exe or record it in "
-                     "kv-gui.ini\n";
-        exitCode = kUsage;
+    std::optional<CheckedBatch> checked = check_batch(globals, args, session, exitCode);
+    if (!checked)
         return;
-    }
-    const std::vector<std::string> files = kv::batch_files_of(args.files, globals.startDir);
-    if (files.empty()) {
-        std::cerr << "kvopt batch: no options files (*.opt) found\n";
-        exitCode = kRefused;
-        return;
-    }
-    const kv::BatchContext context = kv::batch_context(session);
-    kv::BatchPreflight preflight = kv::preflight_batch(context, files, args.strict);
-    print_preflight(std::cerr, preflight, globals.startDir);
+    const kv::BatchContext& context = checked->context;
+    kv::BatchPreflight& preflight = checked->preflight;
 
     const int parallel = args.parallel > 0 ? args.parallel : kv::available_processors();
     const bool refused = preflight.refused();

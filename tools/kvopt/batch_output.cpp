@@ -1,6 +1,9 @@
 #include "batch_output.h"
 
+#include "shell/session.h"
+
 #include <algorithm>
+#include <iostream>
 #include <ostream>
 
 #ifndef _WIN32
@@ -8,6 +11,28 @@
 #endif
 
 namespace kvopt {
+
+std::optional<CheckedBatch> check_batch(const Globals& globals, const BatchArgs& args,
+                                        kv::Session& session, int& exitCode) {
+    if (!args.modelExe.empty())
+        session.settings.modelexe = args.modelExe;
+    if (session.settings.modelexe.empty()) {
+        std::cerr << "kvopt batch: no core model executable: give --model-exe or record it in "
+                     "kv-gui.ini\n";
+        exitCode = kUsage;
+        return std::nullopt;
+    }
+    std::vector<std::string> files = kv::batch_files_of(args.files, globals.startDir);
+    if (files.empty()) {
+        std::cerr << "kvopt batch: no options files (*.opt) found\n";
+        exitCode = kRefused;
+        return std::nullopt;
+    }
+    kv::BatchContext context = kv::batch_context(session);
+    kv::BatchPreflight preflight = kv::preflight_batch(context, files, args.strict);
+    print_preflight(std::cerr, preflight, globals.startDir);
+    return CheckedBatch{std::move(files), std::move(context), std::move(preflight)};
+}
 
 BatchProgressPrinter::BatchProgressPrinter(std::ostream& out, bool terminal,
                                            std::filesystem::path relativeTo)

@@ -1,12 +1,18 @@
 #pragma once
 
+#include "commands.h"
 #include "shell/batch.h"
 
 #include <cstddef>
 #include <filesystem>
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <vector>
+
+namespace kv {
+class Session;
+}
 
 namespace kvopt {
 
@@ -18,6 +24,19 @@ struct BatchArgs {
     bool json = false;              // the summary as JSON on standard output
     std::string modelExe;           // --model-exe
 };
+
+// A batch whose files were found and checked, ready to run here or on a cluster.
+struct CheckedBatch {
+    std::vector<std::string> files;
+    kv::BatchContext context;
+    kv::BatchPreflight preflight;
+};
+
+// Takes --model-exe into the session, lists the files of the batch and runs the pre-flight,
+// whose findings go to standard error. Nothing (with `exitCode` set) when no core model is
+// known or no options file was found.
+std::optional<CheckedBatch> check_batch(const Globals& globals, const BatchArgs& args,
+                                        kv::Session& session, int& exitCode);
 
 // What the pre-flight found, on a stream (standard error): each refused file with its
 // messages, then why the whole batch is refused when it is.

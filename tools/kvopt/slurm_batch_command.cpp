@@ -88,23 +88,12 @@ void run_slurm_batch(const Globals& globals, const BatchArgs& args, const SlurmA
     const kv::StopOnTerminationSignals stopOnSignals(stopRequest);
     CliSession cli(globals);
     kv::Session& session = *cli.session;
-    if (!args.modelExe.empty())
-        session.settings.modelexe = args.modelExe;
-    if (session.settings.modelexe.empty()) {
-        std::cerr << "kvopt batch: no core model executable: give --model-exe or record it in "
-                     "kv-gui.ini\n";
-        exitCode = kUsage;
+    std::optional<CheckedBatch> checked = check_batch(globals, args, session, exitCode);
+    if (!checked)
         return;
-    }
-    const std::vector<std::string> files = kv::batch_files_of(args.files, globals.startDir);
-    if (files.empty()) {
-        std::cerr << "kvopt batch: no options files (*.opt) found\n";
-        exitCode = kRefused;
-        return;
-    }
-    const kv::BatchContext context = kv::batch_context(session);
-    kv::BatchPreflight preflight = kv::preflight_batch(context, files, args.strict);
-    print_preflight(std::cerr, preflight, globals.startDir);
+    const std::vector<std::string>& files = checked->files;
+    const kv::BatchContext& context = checked->context;
+    kv::BatchPreflight& preflight = checked->preflight;
 
     kv::SlurmJob job;
     job.batchId = kv::new_batch_id(std::chrono::system_clock::now());
