@@ -342,7 +342,10 @@ std::string batch_summary_table(const std::vector<BatchRun>& runs, const fs::pat
     rows.push_back({"File", "Outcome", "Exit status", "Duration", "Message file"});
     for (const BatchRun& run : runs) {
         rows.push_back(
-            {batch_shown_path(run.optionsFile, relativeTo), std::string(batch_state_text(run)),
+            {batch_shown_path(run.optionsFile, relativeTo),
+             // The outcome as the JSON and the run history name it; the state until then.
+             std::string(run.state == BatchRunState::Finished ? batch_outcome_text(run.outcome)
+                                                              : batch_state_text(run)),
              exit_text(run), ran(run) ? duration_text(run.durationSeconds) : "-",
              run.messageFile.empty() ? "-" : batch_shown_path(run.messageFile, relativeTo)});
     }

@@ -456,8 +456,8 @@ TEST_F(KvoptBatchTest, AFolderRunsItsFilesAndSumsThemUp) {
     EXPECT_TRUE(lines[0].starts_with("File           Outcome  Exit status  Duration  "
                                      "Message file"))
         << lines[0];
-    EXPECT_TRUE(lines[1].starts_with("runs/B.OPT     done     0            ")) << lines[1];
-    EXPECT_TRUE(lines[2].starts_with("runs/a.opt     done     0            ")) << lines[2];
+    EXPECT_TRUE(lines[1].starts_with("runs/B.OPT     ok       0            ")) << lines[1];
+    EXPECT_TRUE(lines[2].starts_with("runs/a.opt     ok       0            ")) << lines[2];
     EXPECT_TRUE(lines[3].starts_with("runs/fail.opt  failed   3            ")) << lines[3];
     EXPECT_TRUE(lines[3].ends_with("  model/outputs/fail.msg")) << lines[3];
     // Not a terminal: one line per finished run on standard error.

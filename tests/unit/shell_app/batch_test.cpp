@@ -277,7 +277,7 @@ TEST(BatchSummary, TableJsonProgressAndExitStatus) {
 
     EXPECT_EQ(batch_summary_table(runs, "/runs"),
               "File   Outcome  Exit status  Duration  Message file\n"
-              "a.opt  done     0            0.5 s     outputs/a.msg\n"
+              "a.opt  ok       0            0.5 s     outputs/a.msg\n"
               "b.opt  failed   3            1.2 s     outputs/b.msg\n"
               "c.opt  failed   signal 9     2.0 s     /else/c.msg\n"
               "d.opt  refused  -            -         -\n"
