@@ -1,10 +1,9 @@
 // The Sources dialog's Add of "All Segments", "All Fuels", "Add Equipment": through the
 // dialog's logic, on the demo's reference database (model/reports/reports.sqlite, built with
 // the demo installation), from the click to the last line added.
+#include "bench_session.h"
 #include "editors/sources_dialog.h"
 #include "shell/session.h"
-
-#include "bench_session.h"
 
 #include <benchmark/benchmark.h>
 #include <filesystem>

@@ -1,13 +1,13 @@
 #pragma once
 
+#include "shell/text.h"
+
 #include <cstddef>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
-
-#include "shell/text.h"
 
 namespace kv {
 
@@ -25,12 +25,13 @@ private:
     };
 
 public:
-
     std::size_t size() const { return entries_.size(); }
     bool empty() const { return entries_.empty(); }
 
     // Adds at the end; false (and nothing added) when the key is already present.
-    bool add(Ptr entry, std::string_view key) { return insert(entries_.size(), std::move(entry), key); }
+    bool add(Ptr entry, std::string_view key) {
+        return insert(entries_.size(), std::move(entry), key);
+    }
 
     // Inserts before position `pos` (0-based; size() appends); false when the key exists.
     bool insert(std::size_t pos, Ptr entry, std::string_view key) {

@@ -18,8 +18,8 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <optional>
+#include <random>
 #include <sstream>
 
 #ifndef _WIN32
@@ -297,7 +297,6 @@ bool is_old_header_line(std::string_view line) {
     const bool packetLine = (!t.empty() && t[0] == '/') || (t.size() > 1 && t[1] == '/');
     return !packetLine && contains(line, format::kHeaderText);
 }
-
 
 ScenarioSnapshot scenario_snapshot(const Scenario& scenario, const PathRules& rules) {
     // Writing changes a few values (Stage II, the by-model-year files); a copy keeps the

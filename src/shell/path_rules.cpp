@@ -15,7 +15,8 @@ PathRules PathRules::native() {
 bool PathRules::isAbsolute(std::string_view path) const {
     if (caseSensitive)
         return !path.empty() && path.front() == '/';
-    return contains(path, ":") || (path.size() >= 2 && isSeparator(path[0]) && isSeparator(path[1]));
+    return contains(path, ":") ||
+           (path.size() >= 2 && isSeparator(path[0]) && isSeparator(path[1]));
 }
 
 std::string PathRules::join(std::string_view dir, std::string_view name) const {

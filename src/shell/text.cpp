@@ -6,10 +6,16 @@ namespace kv {
 
 namespace {
 
-bool is_blank(char c) { return c == ' '; }
+bool is_blank(char c) {
+    return c == ' ';
+}
 
-char to_upper_ascii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
-char to_lower_ascii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+char to_upper_ascii(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+}
+char to_lower_ascii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+}
 
 } // namespace
 
@@ -39,7 +45,9 @@ std::string trim_right(std::string_view text) {
     return std::string(text.substr(0, n));
 }
 
-std::string trim(std::string_view text) { return trim_right(trim_left(text)); }
+std::string trim(std::string_view text) {
+    return trim_right(trim_left(text));
+}
 
 bool contains(std::string_view text, std::string_view part) {
     return text.find(part) != std::string_view::npos;
@@ -68,6 +76,8 @@ std::string colon_value_keep_case(std::string_view line) {
     return trim(line.substr(colon + 1));
 }
 
-std::string colon_value(std::string_view line) { return upper(colon_value_keep_case(line)); }
+std::string colon_value(std::string_view line) {
+    return upper(colon_value_keep_case(line));
+}
 
 } // namespace kv

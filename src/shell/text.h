@@ -18,7 +18,8 @@ bool contains(std::string_view text, std::string_view part);
 bool iequals(std::string_view a, std::string_view b);
 
 // Mid$-style extraction with 1-based positions that never throws.
-std::string mid(std::string_view text, std::size_t start1, std::size_t count = std::string_view::npos);
+std::string mid(std::string_view text, std::size_t start1,
+                std::size_t count = std::string_view::npos);
 
 // The value after the first colon of a line, trimmed and upper-cased; the whole line so
 // treated when it has no colon.

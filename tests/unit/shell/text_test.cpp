@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "shell/text.h"
+
+#include <gtest/gtest.h>
 
 namespace kv {
 namespace {
