@@ -181,23 +181,23 @@ std::string_view batch_state_text(const BatchRun& run) {
 }
 
 void finish_batch_run(BatchRun& run, const LaunchResult& launch, double durationSeconds) {
+    const LaunchEnding ending = launch_ending(launch);
     run.state = BatchRunState::Finished;
-    run.exitStatus.reset();
-    run.signal.reset();
+    run.exitStatus = ending.exitStatus;
+    run.signal = ending.signal;
     run.durationSeconds = launch.started ? durationSeconds : 0;
-    if (!launch.started) {
-        run.outcome = BatchOutcome::Failed;
-        return;
-    }
-    if (launch.signal != 0)
-        run.signal = launch.signal;
-    else
-        run.exitStatus = launch.exitCode;
-    if (launch.stopped)
+    switch (ending.outcome) {
+    case HistoryOutcome::Ok:
+        run.outcome = BatchOutcome::Ok;
+        break;
+    case HistoryOutcome::Stopped:
         run.outcome = BatchOutcome::Stopped;
-    else
-        run.outcome =
-            launch.signal == 0 && launch.exitCode == 0 ? BatchOutcome::Ok : BatchOutcome::Failed;
+        break;
+    case HistoryOutcome::Failed:
+    case HistoryOutcome::NotStarted: // a model that could not be started failed the file
+        run.outcome = BatchOutcome::Failed;
+        break;
+    }
 }
 
 BatchContext batch_context(const Session& session) {

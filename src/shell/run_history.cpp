@@ -174,6 +174,22 @@ std::optional<OptionsFingerprint> fingerprint_options_file(const std::string& pa
     return fingerprint_options_text(*content);
 }
 
+LaunchEnding launch_ending(const LaunchResult& launch) {
+    LaunchEnding ending;
+    if (!launch.started)
+        return ending;
+    if (launch.signal != 0)
+        ending.signal = launch.signal;
+    else
+        ending.exitStatus = launch.exitCode;
+    if (launch.stopped)
+        ending.outcome = HistoryOutcome::Stopped;
+    else
+        ending.outcome = launch.signal == 0 && launch.exitCode == 0 ? HistoryOutcome::Ok
+                                                                    : HistoryOutcome::Failed;
+    return ending;
+}
+
 RunRecord run_record(const RunFacts& facts, const LaunchResult& launch) {
     RunRecord r;
     r.start = iso8601_local(facts.start);
@@ -184,19 +200,10 @@ RunRecord run_record(const RunFacts& facts, const LaunchResult& launch) {
     if (facts.options)
         r.options = *facts.options;
     r.model = facts.model;
-    if (!launch.started) {
-        r.outcome = HistoryOutcome::NotStarted;
-    } else {
-        if (launch.signal != 0)
-            r.signal = launch.signal;
-        else
-            r.exitStatus = launch.exitCode;
-        if (launch.stopped)
-            r.outcome = HistoryOutcome::Stopped;
-        else
-            r.outcome = launch.signal == 0 && launch.exitCode == 0 ? HistoryOutcome::Ok
-                                                                   : HistoryOutcome::Failed;
-    }
+    const LaunchEnding ending = launch_ending(launch);
+    r.outcome = ending.outcome;
+    r.exitStatus = ending.exitStatus;
+    r.signal = ending.signal;
     r.messageFile = recorded_file(facts.messageFile);
     r.outputFile = recorded_file(facts.outputFile);
     r.batch = facts.batch;

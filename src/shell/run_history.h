@@ -79,6 +79,15 @@ struct RunFacts {
 // for, "failed" for a status other than 0 or a signal), the files' sizes as they are now.
 RunRecord run_record(const RunFacts& facts, const LaunchResult& launch);
 
+// How a launched model ended: its outcome and its exit status or signal (neither when it
+// did not start).
+struct LaunchEnding {
+    HistoryOutcome outcome = HistoryOutcome::NotStarted;
+    std::optional<int> exitStatus;
+    std::optional<int> signal;
+};
+LaunchEnding launch_ending(const LaunchResult& launch);
+
 // The JSON line, without its line end.
 std::string history_line(const RunRecord& record);
 // The record of a line; nullopt when the line is damaged (not an object, or without its
