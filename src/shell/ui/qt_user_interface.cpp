@@ -105,6 +105,18 @@ QStringList QtUserInterface::nameFilters(const std::string& filter, const PathRu
     return out;
 }
 
+void QtUserInterface::setFilters(QFileDialog& dialog, const FileDialogRequest& request) const {
+    const QStringList filters = nameFilters(request.filter, rules_);
+    dialog.setNameFilters(filters);
+    if (request.filterIndex >= 1 && request.filterIndex <= filters.size())
+        dialog.selectNameFilter(filters.at(request.filterIndex - 1));
+}
+
+void QtUserInterface::setInitialDir(QFileDialog& dialog, const FileDialogRequest& request) {
+    if (!request.initialDir.empty() && QFileInfo(qs(request.initialDir)).isDir())
+        dialog.setDirectory(qs(request.initialDir));
+}
+
 std::optional<FileChoice> QtUserInterface::chooseFile(const FileDialogRequest& request, bool save) {
     if (ending_)
         return std::nullopt;
@@ -117,12 +129,8 @@ std::optional<FileChoice> QtUserInterface::chooseFile(const FileDialogRequest& r
                                                   : QFileDialog::ExistingFile);
     if (!request.promptOverwrite)
         dialog.setOption(QFileDialog::DontConfirmOverwrite);
-    const QStringList filters = nameFilters(request.filter, rules_);
-    dialog.setNameFilters(filters);
-    if (request.filterIndex >= 1 && request.filterIndex <= filters.size())
-        dialog.selectNameFilter(filters.at(request.filterIndex - 1));
-    if (!request.initialDir.empty() && QFileInfo(qs(request.initialDir)).isDir())
-        dialog.setDirectory(qs(request.initialDir));
+    setFilters(dialog, request);
+    setInitialDir(dialog, request);
     if (!request.initialFile.empty())
         dialog.selectFile(qs(request.initialFile));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
@@ -151,13 +159,9 @@ std::vector<std::string> QtUserInterface::choosePaths(const FileDialogRequest& r
         dialog.setOption(QFileDialog::ShowDirsOnly);
     } else {
         dialog.setFileMode(QFileDialog::ExistingFiles);
-        const QStringList filters = nameFilters(request.filter, rules_);
-        dialog.setNameFilters(filters);
-        if (request.filterIndex >= 1 && request.filterIndex <= filters.size())
-            dialog.selectNameFilter(filters.at(request.filterIndex - 1));
+        setFilters(dialog, request);
     }
-    if (!request.initialDir.empty() && QFileInfo(qs(request.initialDir)).isDir())
-        dialog.setDirectory(qs(request.initialDir));
+    setInitialDir(dialog, request);
     if (dialog.exec() != QDialog::Accepted)
         return {};
     std::vector<std::string> paths;

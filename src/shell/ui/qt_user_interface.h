@@ -8,6 +8,8 @@
 
 class QWidget;
 
+class QFileDialog;
+
 namespace kv {
 
 class KVGui;
@@ -44,6 +46,9 @@ public:
     static QStringList nameFilters(const std::string& filter, const PathRules& rules);
 
 private:
+    // The request's filters, with the one it names selected, and its initial folder.
+    void setFilters(QFileDialog& dialog, const FileDialogRequest& request) const;
+    static void setInitialDir(QFileDialog& dialog, const FileDialogRequest& request);
     std::optional<FileChoice> chooseFile(const FileDialogRequest& request, bool save);
     QWidget* parentWidget() const;
 
