@@ -1,6 +1,7 @@
 // Every kind of data file changed as the Advanced options dialogs change it, then saved: the
 // save rewrites exactly the packets holding what changed and copies every other one. The
 // optional /DAILY FILES/ and /MODELYEAR OUT/ packets appear only where the file read has them.
+#include "support/demo_paths.h"
 #include "support/options_text.h"
 #include "support/run_program.h"
 #include "support/temp_dir.h"
@@ -14,16 +15,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::string kData = KV_DEMO_DIR "/data";
-const std::string kModel = KV_DEMO_DIR "/model";
-
 struct Change {
     std::vector<std::string> options;
     std::vector<std::string> packets; // the packets the save rewrites
 };
 
 TEST(KvoptAdvancedRoundTrip, ASaveRewritesExactlyThePacketsOfWhatChanged) {
-    if (!fs::exists(kModel + "/reports/reports.sqlite"))
+    if (!demo_refdb_built())
         GTEST_SKIP() << "the demo's reference database is not built";
     TempDir dir;
     const std::string demo = read_file(kModel + "/demo.opt");
@@ -50,9 +48,8 @@ TEST(KvoptAdvancedRoundTrip, ASaveRewritesExactlyThePacketsOfWhatChanged) {
     for (const std::string in : {"demo.opt", "bare.opt"}) {
         const std::string before = read_file(dir.str() + "/" + in);
         for (const Change& change : changes) {
-            std::vector<std::string> args = {
-                KV_BINARY_DIR "/bin/kvopt", "--model-dir",         kModel, "save",
-                dir.str() + "/" + in,       dir.str() + "/out.opt"};
+            std::vector<std::string> args = {kKvopt, "--model-dir",        kModel,
+                                             "save", dir.str() + "/" + in, dir.str() + "/out.opt"};
             args.insert(args.end(), change.options.begin(), change.options.end());
             const ProgramResult r = run_program(args);
             ASSERT_EQ(r.exitCode, 0) << in << " " << change.options[1] << r.err;

@@ -1,4 +1,5 @@
 // kvopt save --emfac and --detfac: the Emission and Deterioration Factors dialogs' OK.
+#include "support/demo_paths.h"
 #include "support/options_text.h"
 #include "support/run_program.h"
 #include "support/temp_dir.h"
@@ -12,10 +13,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::string kKvopt = KV_BINARY_DIR "/bin/kvopt";
-const std::string kModel = KV_DEMO_DIR "/model";
-const std::string kData = KV_DEMO_DIR "/data";
-
 // The body of packet `name` in `text`, without its name and "/END/" lines.
 std::string body(const std::string& text, const std::string& name) {
     const auto begin = text.find(name + "\r\n") + name.size() + 2;
@@ -23,7 +20,7 @@ std::string body(const std::string& text, const std::string& name) {
 }
 
 TEST(KvoptFactorFiles, SetRowsAsTheDialogsOkDoes) {
-    if (!fs::exists(kModel + "/reports/reports.sqlite"))
+    if (!demo_refdb_built())
         GTEST_SKIP() << "the demo's reference database is not built";
     TempDir dir;
     const std::string demo = read_file(kModel + "/demo.opt");

@@ -1,4 +1,5 @@
 // kvopt save --alloc-add, --alloc-remove, --growth and --pop: the file-list dialogs' actions.
+#include "support/demo_paths.h"
 #include "support/options_text.h"
 #include "support/run_program.h"
 #include "support/temp_dir.h"
@@ -10,9 +11,6 @@ namespace kv::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-const std::string kData = KV_DEMO_DIR "/data";
-const std::string kModel = KV_DEMO_DIR "/model";
 
 // The body of a packet of an options file text ("" when it is missing).
 std::string packet_body(const std::string& text, const std::string& name) {
@@ -29,7 +27,7 @@ std::string after_header(const std::string& text) {
 }
 
 TEST(KvoptFileLists, EditTheListsAsTheDialogsDo) {
-    if (!fs::exists(kModel + "/reports/reports.sqlite"))
+    if (!demo_refdb_built())
         GTEST_SKIP() << "the demo's reference database is not built";
     TempDir dir;
     const std::string demo = dir.str() + "/demo.opt";
@@ -41,8 +39,7 @@ TEST(KvoptFileLists, EditTheListsAsTheDialogsDo) {
     dir.write("local/statewide.grw", "x");
     const auto save = [&](std::vector<std::string> options) {
         fs::remove(out);
-        std::vector<std::string> argv = {
-            KV_BINARY_DIR "/bin/kvopt", "--model-dir", kModel, "save", demo, out};
+        std::vector<std::string> argv = {kKvopt, "--model-dir", kModel, "save", demo, out};
         argv.insert(argv.end(), options.begin(), options.end());
         // Relative names are taken from the directory kvopt is started in.
         return run_program(argv, dir.str());

@@ -1,4 +1,5 @@
 // kvopt save --region: the Region dialog from the command line, on the demo installation.
+#include "support/demo_paths.h"
 #include "support/run_program.h"
 #include "support/temp_dir.h"
 
@@ -10,10 +11,6 @@ namespace kv::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-const std::string kKvopt = KV_BINARY_DIR "/bin/kvopt";
-const std::string kModel = KV_DEMO_DIR "/model";
-const std::string kData = KV_DEMO_DIR "/data";
 
 ProgramResult kvopt(std::vector<std::string> args) {
     args.insert(args.begin(), {kKvopt, "--model-dir", kModel, "--data-dir", kData});
@@ -30,7 +27,7 @@ std::vector<std::string> names(const nlohmann::json& list, const char* field) {
 }
 
 TEST(KvoptRegion, ReplacesTheRegionAndRebuildsTheFileLists) {
-    if (!fs::exists(kModel + "/reports/reports.sqlite"))
+    if (!demo_refdb_built())
         GTEST_SKIP() << "the demo's reference database is not built";
     TempDir dir;
     const std::string in = dir.str() + "/demo.opt";

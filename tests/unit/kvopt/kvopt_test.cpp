@@ -1,4 +1,5 @@
 #include "shell/process_group.h"
+#include "support/demo_paths.h"
 #include "support/options_text.h"
 #include "support/run_program.h"
 #include "support/temp_dir.h"
@@ -16,9 +17,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::string kKvopt = KV_BINARY_DIR "/bin/kvopt";
-const std::string kModel = KV_DEMO_DIR "/model";
-
 ProgramResult kvopt(std::vector<std::string> args) {
     args.insert(args.begin(), {kKvopt, "--model-dir", kModel});
     return run_program(args);
@@ -28,7 +26,7 @@ ProgramResult kvopt(std::vector<std::string> args) {
 class KvoptTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!fs::exists(kModel + "/reports/reports.sqlite"))
+        if (!demo_refdb_built())
             GTEST_SKIP() << "the demo's reference database is not built";
         demo = dir.str() + "/demo.opt";
         fs::copy_file(kModel + "/demo.opt", demo);

@@ -1,6 +1,7 @@
 // kvopt batch --slurm against a real cluster: the one-node test cluster of
 // scripts/slurm-cluster-start, found through SLURM_CONF. Without it these tests skip.
 #include "shell/process_group.h"
+#include "support/demo_paths.h"
 #include "support/run_program.h"
 #include "support/temp_dir.h"
 
@@ -19,9 +20,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
-
-const std::string kKvopt = KV_BINARY_DIR "/bin/kvopt";
-const std::string kModel = KV_DEMO_DIR "/model";
 
 // Why the test cluster cannot be used; empty when it can. Only the cluster of
 // scripts/slurm-cluster-start is used, never a cluster the machine happens to belong to.
@@ -45,7 +43,7 @@ protected:
     void SetUp() override {
         if (const std::string why = no_test_cluster(); !why.empty())
             GTEST_SKIP() << "Slurm tests skipped: " << why;
-        if (!fs::exists(kModel + "/reports/reports.sqlite"))
+        if (!demo_refdb_built())
             GTEST_SKIP() << "the demo's reference database is not built";
         fs::create_directories(dir.path() / "bin");
         kvopt = dir.str() + "/bin/kvopt";
@@ -168,7 +166,7 @@ TEST_F(SlurmClusterTest, CtrlCCancelsTheArray) {
 
 // --dry-run needs no cluster: it writes the folder and prints the command without submitting.
 TEST(SlurmDryRun, WritesTheFolderAndPrintsTheCommand) {
-    if (!fs::exists(kModel + "/reports/reports.sqlite"))
+    if (!demo_refdb_built())
         GTEST_SKIP() << "the demo's reference database is not built";
     TempDir dir;
     const std::string demo = read_file(kModel + "/demo.opt");
