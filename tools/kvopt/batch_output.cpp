@@ -68,8 +68,15 @@ void print_preflight(std::ostream& out, const kv::BatchPreflight& preflight,
                                                messages.front()) != preflight.errors.end()))
             continue;
         out << "Refused: " << kv::batch_shown_path(file.run.optionsFile, relativeTo) << '\n';
-        for (const std::string& message : messages)
-            out << "  " << message << '\n';
+        // Each message indented under its file, its later lines too ("... packet in the
+        // options file.\nThe options file is corrupted.").
+        for (const std::string& message : messages) {
+            std::string indented = "  " + message;
+            for (auto at = indented.find('\n'); at != std::string::npos;
+                 at = indented.find('\n', at + 1))
+                indented.insert(at + 1, "  ");
+            out << indented << '\n';
+        }
     }
     for (const std::string& error : preflight.errors)
         out << error << '\n';

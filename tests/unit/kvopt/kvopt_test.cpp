@@ -471,11 +471,15 @@ TEST_F(KvoptBatchTest, AFolderRunsItsFilesAndSumsThemUp) {
 TEST_F(KvoptBatchTest, JsonSummaryAndHistoryCarryTheBatchId) {
     const std::string a = runFile("a.opt");
     const std::string failing = runFile("fail.opt");
-    const std::string refused =
-        dir.write("runs/refused.opt", without_packet(demoText, "/RUNFILES/"));
+    const std::string refused = dir.write("runs/refused.opt", without_packet(demoText, "/REGION/"));
     const ProgramResult r = batch({"--json", a, failing, refused});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_NE(r.err.find("Refused: runs/refused.opt\n"), std::string::npos) << r.err;
+    // Every line of each message indented under the file.
+    EXPECT_NE(r.err.find("Refused: runs/refused.opt\n"
+                         "  Cannot find the /REGION/ packet in the options file.\n"
+                         "  The options file is corrupted.\n"),
+              std::string::npos)
+        << r.err;
     const auto json = nlohmann::json::parse(r.out);
     EXPECT_EQ(json["counts"], nlohmann::json::parse(R"({"ok": 1, "failed": 1, "refused": 1,
         "stopped": 0, "not started": 0})"));
