@@ -95,7 +95,23 @@ const std::array<OptionsDialog::FieldInfo, OptionsDialog::kFieldCount>& OptionsD
 
 OptionsDialog::OptionsDialog(Session& session) : session_(session) {}
 
+std::optional<OptionsDialog::Altitude> OptionsDialog::altitudeNamed(std::string_view text) {
+    const std::string name = upper(trim(text));
+    if (name == altitudeValue(Low))
+        return Low;
+    if (name == altitudeValue(High))
+        return High;
+    return std::nullopt;
+}
+
+std::string_view OptionsDialog::altitudeValue(Altitude altitude) {
+    return altitude == Low ? "LOW" : "HIGH";
+}
+
 void OptionsDialog::load() {
+    Scenario& sc = session_.scenario;
+    atOpening_ = {sc.changed_options, sc.changed_stage2, sc.stage2_known};
+    cancelled_ = false;
     // The window starts with its design texts, so loading a value equal to one of them is no
     // change.
     texts_ = {};
@@ -103,13 +119,12 @@ void OptionsDialog::load() {
     texts_[Stage2] = "0";
     focus_.reset();
     errobj_.reset();
-    Scenario& sc = session_.scenario;
     for (const FieldInfo& info : fields()) {
         if (info.field != Stage2)
             setText(info.field, scenario_value(sc, info.field));
     }
     setText(Stage2, sc.stage2_known ? sc.stage2str : "0");
-    altitude_ = upper(trim(sc.altitudestr)) == "LOW" ? Low : High;
+    altitude_ = altitudeNamed(sc.altitudestr) == Low ? Low : High;
 }
 
 void OptionsDialog::setText(Field field, std::string text) {
@@ -219,12 +234,17 @@ bool OptionsDialog::recheck() {
 }
 
 void OptionsDialog::cancel() {
-    session_.scenario.changed_options = false;
-    session_.scenario.changed_stage2 = false;
+    Scenario& sc = session_.scenario;
+    sc.changed_options = atOpening_.changedOptions;
+    sc.changed_stage2 = atOpening_.changedStage2;
+    sc.stage2_known = atOpening_.stage2Known;
+    cancelled_ = true;
 }
 
 void OptionsDialog::unload() {
     Scenario& sc = session_.scenario;
+    if (cancelled_)
+        return;
     if (sc.changed_options) {
         // The texts are stored as typed; a field showing the failure marker keeps the
         // scenario's value, so the marker never reaches an options file.
@@ -232,7 +252,7 @@ void OptionsDialog::unload() {
             if (info.field != Stage2 && !showsMarker(info.field))
                 scenario_value(sc, info.field) = texts_[info.field];
         }
-        sc.altitudestr = altitude_ == Low ? "LOW" : "HIGH";
+        sc.altitudestr = std::string(altitudeValue(altitude_));
         show_status(session_);
     }
     if (sc.changed_stage2 && !showsMarker(Stage2))

@@ -43,6 +43,11 @@ public:
 
     // The altitude option buttons.
     enum Altitude { High = 0, Low = 1 };
+    // The altitude a text names, trimmed and in any case ("LOW" or "HIGH"); nullopt for
+    // any other text.
+    static std::optional<Altitude> altitudeNamed(std::string_view text);
+    // What the scenario holds for an altitude: "LOW" or "HIGH".
+    static std::string_view altitudeValue(Altitude altitude);
 
     // Shown when the maximum temperature is below the minimum.
     static constexpr std::string_view kInvertedMessage =
@@ -71,7 +76,8 @@ public:
     void check_all();
     // OK: answers true when nothing failed and the dialog closes.
     bool recheck();
-    // Cancel and Escape: the dialog closes without storing.
+    // Cancel and Escape: the dialog closes without storing, and the flags of the options
+    // are as they were at opening, so a change committed by an earlier OK is still saved.
     void cancel();
     // Closing, whichever way: stores what the change flags allow.
     void unload();
@@ -91,6 +97,13 @@ private:
     Altitude altitude_ = High;
     std::optional<Field> focus_;
     std::optional<Field> errobj_;
+    bool cancelled_ = false;
+    // The flags as they were before loading; Cancel puts them back.
+    struct Flags {
+        bool changedOptions = false;
+        bool changedStage2 = false;
+        bool stage2Known = false;
+    } atOpening_;
 };
 
 } // namespace kv

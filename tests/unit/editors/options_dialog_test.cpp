@@ -141,6 +141,7 @@ TEST_F(OptionsDialogTest, LeavingAFieldChecksTheOneRecordedInFocus) {
 TEST_F(OptionsDialogTest, CancelKeepsEveryValueAndStageTwoFollowsItsOwnFlag) {
     sc().stage2_known = true;
     sc().stage2str = "15";
+    sc().changed_options = true; // an OK of an earlier opening, not saved yet
     dialog.load();
     EXPECT_TRUE(sc().changed_stage2);
     dialog.setText(F::Titleone, "EDITED");
@@ -149,7 +150,9 @@ TEST_F(OptionsDialogTest, CancelKeepsEveryValueAndStageTwoFollowsItsOwnFlag) {
     dialog.unload();
     EXPECT_EQ(sc().title1str, "RUN");
     EXPECT_EQ(sc().stage2str, "15");
-    EXPECT_FALSE(sc().changed_options);
+    // The flags are those of the opening: the earlier OK is still saved.
+    EXPECT_TRUE(sc().changed_options);
+    EXPECT_FALSE(sc().changed_stage2);
 
     dialog.load();
     dialog.setText(F::Stage2, "40 ");
