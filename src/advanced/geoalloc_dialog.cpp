@@ -170,8 +170,11 @@ void GeoAllocDialog::unload() {
         return;
     }
     copy_file_collection(sc.allocfiles_saved, sc.allocfiles);
-    if (listchanged_)
+    if (listchanged_) {
+        // The close button commits a changed list as OK does, so the save writes it.
+        sc.changed_alloc = true;
         session_.message(std::string(kRegionNote), MessageIcon::Exclamation);
+    }
 }
 
 void GeoAllocDialog::discardEdits() {

@@ -76,7 +76,8 @@ public:
     // Cancel and Escape: the edits are thrown away when the dialog closes. The edit flag of
     // /ALLOC FILES/ stays as it was, so a list committed by an earlier OK is still saved.
     void cancel() { cancelled_ = true; }
-    // The closing step, on every close: commits the list, or restores it after a Cancel.
+    // The closing step, on every close: commits the list (marking /ALLOC FILES/ as edited
+    // when the list was changed), or restores it after a Cancel.
     void unload();
 
     FileDialogRequest addRequest() const;
