@@ -39,10 +39,11 @@ struct ReadReplaced {};
 // scenario: once the outermost read is over, the scenario as it was before that read is put
 // back, unless a file chosen later in the chain was read in full.
 struct ReadChain {
-    explicit ReadChain(const Scenario& current) : before(current) {}
-    // A copy of the scenario: the reader fills fresh collections and never changes an entry
-    // it did not create, so the shared entries of the copy stay as they were.
-    Scenario before;
+    // A copy of the scenario taken as the first read of the chain begins, once the open
+    // dialogs have closed and dropped what they had not stored, so a cancelled chain brings
+    // back exactly what was committed. The reader fills fresh collections and never changes
+    // an entry it did not create, so the shared entries of the copy stay as they were.
+    std::optional<Scenario> before;
     bool restorePending = false;
 };
 
@@ -138,6 +139,9 @@ void PacketReader::refuse(const std::string& message, MessageIcon icon) {
 ReadOutcome PacketReader::run() {
     sc_.resetSources();
     sc_.clearFoundFlags();
+    // Edits belonged to the file being left: this file's packets are copied as they are until
+    // something is edited in it.
+    sc_.clearEditFlags();
     sc_.stage2_known = false;
 
     try {
@@ -552,6 +556,8 @@ namespace {
 
 ReadOutcome read_stream(Session& session, ReadChain& chain, std::istream& in,
                         const std::string& fullPath) {
+    if (!chain.before)
+        chain.before = session.scenario;
     LineSource lines = LineSource::fromStream(in);
     if (in.bad()) {
         session.message("Read options error " + error_text(kDeviceIoError) +
@@ -610,7 +616,8 @@ template <class Outcome> Outcome end_chain(Session& session, ReadChain& chain, O
         Scenario& sc = session.scenario;
         std::string prevoptfile = sc.prevoptfile;
         std::string prevoptdir = sc.prevoptdir;
-        sc = std::move(chain.before);
+        if (chain.before)
+            sc = std::move(*chain.before);
         sc.optfile = std::move(prevoptfile);
         sc.optdir = std::move(prevoptdir);
         show_status(session);
@@ -621,12 +628,12 @@ template <class Outcome> Outcome end_chain(Session& session, ReadChain& chain, O
 } // namespace
 
 ReadOutcome read_options_stream(Session& session, std::istream& in, const std::string& fullPath) {
-    ReadChain chain(session.scenario);
+    ReadChain chain;
     return end_chain(session, chain, read_stream(session, chain, in, fullPath));
 }
 
 ReadOutcome read_options(Session& session) {
-    ReadChain chain(session.scenario);
+    ReadChain chain;
     return end_chain(session, chain, read_file(session, chain));
 }
 
@@ -641,7 +648,7 @@ FileDialogRequest options_file_request(const Session& session, std::string title
 }
 
 std::optional<ReadOutcome> select_new_options_file(Session& session) {
-    ReadChain chain(session.scenario);
+    ReadChain chain;
     return end_chain(session, chain, ask_for_replacement(session, chain));
 }
 

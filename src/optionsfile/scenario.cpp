@@ -28,6 +28,11 @@ void Scenario::clearFoundFlags() {
     found_stage2 = found_modelyear = found_daily = false;
 }
 
+void Scenario::clearEditFlags() {
+    changed_options = changed_stage2 = changed_period = changed_region = false;
+    changed_pop = changed_alloc = changed_growth = changed_emfac = false;
+}
+
 bool Scenario::foundNoPacket() const {
     return !(found_runfiles || found_options || found_period || found_region || found_source ||
              found_pop || found_alloc || found_growth || found_emfac || found_deter ||

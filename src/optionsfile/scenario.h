@@ -159,6 +159,8 @@ struct Scenario {
     void appendSource(SourceEntry entry);
     void appendGrowthFile(std::string path);
     void clearFoundFlags();
+    // Every edit flag: nothing is marked for regeneration any more.
+    void clearEditFlags();
     // True while no packet of an options file has been read into the scenario: at start-up
     // after the default file was refused and no replacement was chosen.
     bool foundNoPacket() const;

@@ -1,3 +1,4 @@
+#include "optionsfile/writer.h"
 #include "scenario_json.h"
 #include "shell/file_commands.h"
 #include "shell_fixture.h"
@@ -76,6 +77,24 @@ TEST_F(FileCommandsTest, OpenReadsTheChosenFileAndCancelChangesNothing) {
     EXPECT_EQ(ui.messages[0].text, "Error: Cannot save file: Cancel was selected.");
     EXPECT_EQ(ui.messages[0].title, "");
     EXPECT_EQ(logLines().back(), "Cancelled error 0");
+}
+
+// Edits were made to the file they were made in: the next file read is saved as it is, its
+// titles in mixed case included, though every packet of the one before was marked as edited.
+TEST_F(FileCommandsTest, AFileReadAfterEditsIsSavedAsItWas) {
+    for (std::size_t i = 0; i < format::kPacketCount; ++i) {
+        if (bool* flag = edit_flag(sc(), static_cast<format::Packet>(i)))
+            *flag = true;
+    }
+    sc().changed_stage2 = true;
+    const std::string text = with_packet_body(complete_options_file(), "/OPTIONS/",
+                                              "Title 1            : Mixed Case\r\n");
+    writeFile("runs/other.opt", text);
+    ui.answerFile(dir.str() + "/runs/other.opt");
+    ASSERT_EQ(file_open(*session), CommandOutcome::Done);
+    ASSERT_EQ(file_save(*session), CommandOutcome::Done);
+    const std::string saved = read_file(dir.str() + "/runs/other.opt");
+    EXPECT_EQ(saved.substr(saved.find("\r\n") + 2), text);
 }
 
 // File > Open of a file that is refused, and Cancel where another file is asked for: nothing
