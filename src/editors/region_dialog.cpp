@@ -133,6 +133,8 @@ std::vector<std::string> RegionDialog::countyLines() const {
 void RegionDialog::clearCounties() {
     countylist_.clear();
     countyLine_.reset();
+    // With no county left to take, Add takes the state highlighted in the state list.
+    statesclicked_ = true;
 }
 
 void RegionDialog::stateClicked(int line) {

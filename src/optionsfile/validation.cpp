@@ -55,17 +55,19 @@ bool validate_region(Session& session) {
             if (!state)
                 throw RunError(kInvalidProcedureCall);
             const RecordSet rs = session.refdb->query(query);
-            if (!rs.empty() && sc.regionlevel == 2) {
-                region.abbr = state->abbr;
-                region.statename = state->statename;
-                region.county = rs.value(0, "COUNTY");
-                region.isState = false;
-            } else if (!rs.empty() && region.code.size() >= 3 &&
-                       region.code.compare(region.code.size() - 3, 3, "000") == 0) {
+            // A state's code names the whole state at every level: the county level also
+            // takes whole states ("All California : 06000").
+            if (!rs.empty() && region.code.size() >= 3 &&
+                region.code.compare(region.code.size() - 3, 3, "000") == 0) {
                 region.isState = true;
                 region.abbr = state->abbr;
                 region.statename = state->statename;
                 region.county = "*****";
+            } else if (!rs.empty() && sc.regionlevel == 2) {
+                region.abbr = state->abbr;
+                region.statename = state->statename;
+                region.county = rs.value(0, "COUNTY");
+                region.isState = false;
             } else {
                 dropped.insert(&region);
             }

@@ -315,9 +315,11 @@ TEST_F(ReaderTest, CountyLevelCompletesCountiesAndWholeStates) {
     EXPECT_EQ(county.abbr, "CA");
     EXPECT_EQ(county.statename, "California");
     EXPECT_FALSE(county.isState);
-    // At county level a state's own row is read as a county entry named after the state.
-    EXPECT_EQ(sc().regions.at(1)->county, "The State of California");
-    EXPECT_FALSE(sc().regions.at(1)->isState);
+    // A state's own code is the whole state, as at the state level.
+    const RegionCls& state = *sc().regions.at(1);
+    EXPECT_TRUE(state.isState);
+    EXPECT_EQ(state.statename, "California");
+    EXPECT_EQ(state.abbr, "CA");
 }
 
 TEST_F(ReaderTest, UnknownStatePrefixStopsTheRegionCheck) {
