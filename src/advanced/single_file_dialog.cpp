@@ -224,10 +224,10 @@ std::optional<std::size_t> SingleFileDialog::firstMissing() const {
     return std::nullopt;
 }
 
-bool SingleFileDialog::ok() {
+bool SingleFileDialog::ok(bool checkExistence) {
     if (member_.ok == SingleFileOk::StoreAtClose)
         return true;
-    if (const auto missing = firstMissing()) {
+    if (const auto missing = checkExistence ? firstMissing() : std::nullopt) {
         session_.message(texts_[*missing] + std::string(kMissing));
         if (member_.ok == SingleFileOk::CheckAndStore)
             texts_[*missing] = session_.scenario.runfiles[*member_.rows[*missing].slot];
@@ -265,25 +265,6 @@ void SingleFileDialog::store() {
             sc.runfiles[kEvapBmyOut].clear();
         }
     }
-}
-
-RunFileCheck check_run_file(const Session& session, std::size_t slot, std::string text,
-                            bool checkExistence) {
-    for (const SingleFileMember& m : single_file_members()) {
-        for (const SingleFileRow& row : m.rows) {
-            if (!row.slot || *row.slot != slot)
-                continue;
-            if (checkExistence && m.ok != SingleFileOk::StoreAtClose &&
-                !directory_search_finds(text, session.programDir)) {
-                std::string message = text + std::string(SingleFileDialog::kMissing);
-                return {std::move(text), std::move(message)};
-            }
-            if (text.empty() && !m.emptyDefault.empty())
-                return {session.rules.nativeSeparators(m.emptyDefault), {}};
-            return {std::move(text), {}};
-        }
-    }
-    return {std::move(text), {}};
 }
 
 } // namespace kv

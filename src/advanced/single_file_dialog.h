@@ -113,8 +113,9 @@ public:
     // The Open dialog the change button of a row shows.
     FileDialogRequest request(std::size_t row) const;
 
-    // OK: answers true when the dialog is to close.
-    bool ok();
+    // OK: answers true when the dialog is to close. `checkExistence` false skips the check of
+    // the names (kvopt's --no-check).
+    bool ok(bool checkExistence = true);
     // Cancel and Escape: the dialog closes without storing.
     void cancel() { cancelled_ = true; }
     // The closing step, run on every close (OK, Cancel, Escape, the close button).
@@ -137,16 +138,5 @@ private:
     bool filechanged_ = false;
     std::string lastChoice_; // where the next Open dialog starts
 };
-
-// What the OK of the single-file dialog holding run-file `slot` makes of `text`, for callers
-// without a window: the value the dialog stores (the Activity default for an empty text), or
-// the message it shows for a missing file (then `message` is not empty). `checkExistence`
-// false skips the existence check. A slot no single-file dialog edits passes as it is.
-struct RunFileCheck {
-    std::string value;
-    std::string message;
-};
-RunFileCheck check_run_file(const Session& session, std::size_t slot, std::string text,
-                            bool checkExistence = true);
 
 } // namespace kv

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <iostream>
 #include <string_view>
 
 namespace kvopt {
@@ -53,6 +54,25 @@ bool dialog_checks_pass(kv::Session& session, const std::vector<std::string>& as
             dialog_accepts<kv::PeriodDialog>(session, [](kv::PeriodDialog& d) { return d.ok(); }) &&
             accepted;
     return accepted;
+}
+
+bool take_altitude_as_the_dialog_does(std::vector<std::string>& assignments) {
+    constexpr std::string_view kAltitude = "altitudestr=";
+    std::vector<std::string> taken = assignments;
+    for (std::string& assignment : taken) {
+        if (!assignment.starts_with(kAltitude))
+            continue;
+        const std::string value = assignment.substr(kAltitude.size());
+        const auto altitude = kv::OptionsDialog::altitudeNamed(value);
+        if (!altitude) {
+            std::cerr << "kvopt save: altitudestr takes LOW or HIGH, not \"" << value << "\"\n";
+            return false;
+        }
+        assignment =
+            std::string(kAltitude) + std::string(kv::OptionsDialog::altitudeValue(*altitude));
+    }
+    assignments = std::move(taken);
+    return true;
 }
 
 } // namespace kvopt

@@ -17,4 +17,9 @@ namespace kvopt {
 // True when every dialog checked accepted its values.
 bool dialog_checks_pass(kv::Session& session, const std::vector<std::string>& assignments);
 
+// The Options dialog stores the altitude as one of its two buttons: every altitudestr value
+// of `assignments` is taken as LOW or HIGH, trimmed and in any case. Answers false, after a
+// message naming the two values, when one names neither; `assignments` then stays as it was.
+bool take_altitude_as_the_dialog_does(std::vector<std::string>& assignments);
+
 } // namespace kvopt

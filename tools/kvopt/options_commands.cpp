@@ -88,7 +88,7 @@ void run_save(const Globals& globals, const OptionsArgs& args, int& exitCode) {
         return;
     }
     std::vector<std::string> sets = args.sets;
-    if (!apply_run_file_checks(*cli.session, sets, !args.noCheck)) {
+    if (!take_altitude_as_the_dialog_does(sets)) {
         exitCode = kRefused;
         return;
     }
@@ -98,10 +98,18 @@ void run_save(const Globals& globals, const OptionsArgs& args, int& exitCode) {
     }
     for (const std::string& assignment : sets) {
         const auto eq = assignment.find('=');
-        kv::set_scenario_value(sc, assignment.substr(0, eq), assignment.substr(eq + 1));
+        const std::string name = assignment.substr(0, eq);
+        const std::string value = assignment.substr(eq + 1);
+        // A level is chosen in the Region dialog, whose level change keeps the entries and
+        // the file lists in step with it.
+        if (name == "regionlevel")
+            apply_region_level(*cli.session, static_cast<std::int16_t>(std::stoi(value)));
+        else
+            kv::set_scenario_value(sc, name, value);
     }
-    // The values set go through the checks of the dialogs that edit them.
-    if (!args.noCheck && !dialog_checks_pass(*cli.session, args.sets)) {
+    // The values set go through the OK of the dialogs that edit them.
+    if (!run_file_dialogs_accept(*cli.session, sets, !args.noCheck) ||
+        (!args.noCheck && !dialog_checks_pass(*cli.session, sets))) {
         exitCode = kRefused;
         return;
     }

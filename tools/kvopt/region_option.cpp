@@ -67,6 +67,18 @@ bool add_county(RegionDialog& dialog, std::string_view code) {
     return false;
 }
 
+// The dialog opened on the scenario, `choose` run on it, then OK; nothing is committed when
+// `choose` answers false.
+template <class Choose> bool leave_with_ok(kv::Session& session, Choose choose) {
+    RegionDialog dialog(session);
+    dialog.load();
+    if (!choose(dialog))
+        return false;
+    dialog.ok();
+    dialog.unload();
+    return true;
+}
+
 } // namespace
 
 void add_region_option(CLI::App& save, std::string& value) {
@@ -121,27 +133,32 @@ std::optional<RegionRequest> parse_region_option(const std::string& text, std::s
 }
 
 bool apply_region_option(kv::Session& session, const RegionRequest& request) {
-    RegionDialog dialog(session);
-    dialog.load();
-    dialog.levelClicked(RegionDialog::FiftyStates);
-    dialog.levelClicked(request.level);
-    for (const std::string& entry : request.entries) {
-        bool found = false;
-        if (const auto line = state_line(dialog, entry)) {
-            dialog.stateClicked(*line);
-            dialog.add();
-            found = true;
-        } else if (is_county_code(entry)) {
-            found = add_county(dialog, entry);
+    return leave_with_ok(session, [&request](RegionDialog& dialog) {
+        dialog.levelClicked(RegionDialog::FiftyStates);
+        dialog.levelClicked(request.level);
+        for (const std::string& entry : request.entries) {
+            bool found = false;
+            if (const auto line = state_line(dialog, entry)) {
+                dialog.stateClicked(*line);
+                dialog.add();
+                found = true;
+            } else if (is_county_code(entry)) {
+                found = add_county(dialog, entry);
+            }
+            if (!found) {
+                std::cerr << "State or county not found: " << entry << '\n';
+                return false;
+            }
         }
-        if (!found) {
-            std::cerr << "State or county not found: " << entry << '\n';
-            return false;
-        }
-    }
-    dialog.ok();
-    dialog.unload();
-    return true;
+        return true;
+    });
+}
+
+void apply_region_level(kv::Session& session, std::int16_t level) {
+    leave_with_ok(session, [level](RegionDialog& dialog) {
+        dialog.levelClicked(level);
+        return true;
+    });
 }
 
 } // namespace kvopt

@@ -30,4 +30,9 @@ std::optional<RegionRequest> parse_region_option(const std::string& text, std::s
 // found: " and the entry on standard error, when an entry names no state or county.
 bool apply_region_option(kv::Session& session, const RegionRequest& request);
 
+// --set regionlevel=N: the level button N clicked in the Region dialog, then OK. The entries
+// go as the dialog's level change drops them (all of them for 50 States, the counties on the
+// way from County to State) and the allocation and population lists are rebuilt.
+void apply_region_level(kv::Session& session, std::int16_t level);
+
 } // namespace kvopt

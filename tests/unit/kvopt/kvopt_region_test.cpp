@@ -94,5 +94,59 @@ TEST(KvoptRegion, ReplacesTheRegionAndRebuildsTheFileLists) {
     }
 }
 
+// --set regionlevel is a click on the level in the dialog and OK. A whole state chosen at the
+// county level reads back as that state, so it stays when the level goes to State.
+TEST(KvoptRegion, SetRegionLevelChangesTheLevelAsTheDialogDoes) {
+    if (!demo_refdb_built())
+        GTEST_SKIP() << "the demo's reference database is not built";
+    TempDir dir;
+    using Names = std::vector<std::string>;
+    const std::string countyLevel = dir.str() + "/step3.opt"; // written by the third case
+    struct Case {
+        std::string in;
+        std::vector<std::string> args;
+        int level;
+        Names codes, alloc, pop;
+    };
+    const Case cases[] = {
+        {kModel + "/demo.opt",
+         {"--set", "regionlevel=0"},
+         0,
+         {},
+         {"us_farms.alo", "us_house.alo", "us_pop.alo"},
+         {"us.pop"}},
+        {kModel + "/county.opt", {"--set", "regionlevel=1"}, 1, {}, {}, {}},
+        {kModel + "/demo.opt",
+         {"--region", "county=CA,06037"},
+         2,
+         {"06000", "06037"},
+         {"ca_const.alo", "ca_house.alo", "ca_pop.alo"},
+         {"ca.pop"}},
+        {countyLevel,
+         {"--set", "regionlevel=1"},
+         1,
+         {"06000"},
+         {"ca_const.alo", "ca_house.alo", "ca_pop.alo"},
+         {"ca.pop"}},
+    };
+    int step = 0;
+    for (const Case& c : cases) {
+        const std::string out = dir.str() + "/step" + std::to_string(++step) + ".opt";
+        std::vector<std::string> args = {"save", c.in, out};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const ProgramResult r = kvopt(args);
+        ASSERT_EQ(r.exitCode, 0) << step << r.err;
+        const ProgramResult shown = kvopt({"show", out});
+        ASSERT_EQ(shown.exitCode, 0) << shown.err;
+        const auto j = nlohmann::json::parse(shown.out);
+        EXPECT_EQ(j["regionlevel"], c.level) << step;
+        EXPECT_EQ(names(j["regions"], "code"), c.codes) << step;
+        for (const auto& region : j["regions"])
+            EXPECT_EQ(region["isState"], region["code"].get<std::string>().ends_with("000"));
+        EXPECT_EQ(names(j["allocfiles"], "allocfile"), c.alloc) << step;
+        EXPECT_EQ(names(j["popfiles"], "allocfile"), c.pop) << step;
+    }
+}
+
 } // namespace
 } // namespace kv::test

@@ -84,9 +84,10 @@ TEST_F(KvoptTest, SaveRoundTripsUnderOneNewHeader) {
 
 TEST_F(KvoptTest, SetValuesRegenerateTheirPacket) {
     const std::string out = dir.str() + "/set.opt";
-    const ProgramResult r = kvopt(
-        {"save", demo, out, "--set", "title1str=Scripted run", "--set", "periodindex=1", "--set",
-         "monthindex=6", "--set", "stage2str=0.5", "--set", "runfiles.1=/x/act.dat", "--no-check"});
+    const ProgramResult r =
+        kvopt({"save", demo, out, "--set", "title1str=Scripted run", "--set", "periodindex=1",
+               "--set", "monthindex=6", "--set", "stage2str=0.5", "--set", "runfiles.1=/x/act.dat",
+               "--set", "altitudestr= high ", "--no-check"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const std::string written = read_file(out);
     EXPECT_NE(written.find("Title 1            : Scripted run\r\n"), std::string::npos);
@@ -96,6 +97,8 @@ TEST_F(KvoptTest, SetValuesRegenerateTheirPacket) {
     EXPECT_NE(written.find("Month of year      : July\r\n"), std::string::npos);
     EXPECT_NE(written.find("Control Factor     : 0.5\r\n"), std::string::npos);
     EXPECT_NE(written.find("ACTIVITY           : /x/act.dat\r\n"), std::string::npos);
+    // The altitude is one of the dialog's two buttons, whatever its spelling.
+    EXPECT_NE(written.find("Altitude of region : HIGH\r\n"), std::string::npos);
     // The region packet was not edited and is copied as it was.
     EXPECT_NE(written.find("California         : 06000\r\n"), std::string::npos);
 }
@@ -204,23 +207,31 @@ TEST_F(KvoptTest, SourcesChooseTheSourceCategoriesAsTheDialogDoes) {
     }
 }
 
-// The run files of the single-file dialogs pass the check of the dialog's OK: relative names
-// are taken from the directory holding kvopt, an empty Activity file becomes the default.
+// The run files of the single-file dialogs pass the check of the dialog's OK, which looks at
+// all its rows in its own order, the dialogs in the order of their menu: relative names are
+// taken from the directory holding kvopt, an empty Activity file becomes the default.
 TEST_F(KvoptTest, SetRunFilesChecksAsTheDialogsDo) {
     const std::string activity = KV_DEMO_DIR "/data/ACTIVITY/activity.dat";
     const std::string fromKvopt =
         fs::relative(activity, fs::path(kKvopt).parent_path()).generic_string();
     const std::string out = dir.str() + "/set.opt";
+    std::string text = read_file(demo);
+    const auto evp = text.find("EVP TECHNOLOGY     : ");
+    text.replace(evp, text.find('\r', evp) - evp, "EVP TECHNOLOGY     : gone.dat");
+    const std::string evpGone = dir.write("evp-gone.opt", text);
     const struct {
         std::vector<std::string> sets;
         int exitCode;
         std::string err, line;
+        std::string in = {}; // the demo when empty
     } cases[] = {
         {{"runfiles.14=daily.dat"}, 1, "daily.dat does not exist\n", ""},
         {{"runfiles.2=" + activity, "runfiles.3=evp.dat", "runfiles.4=s.dat"},
          1,
-         "evp.dat does not exist\n",
+         "s.dat does not exist\n",
          ""},
+        {{"runfiles.3=evp.dat", "runfiles.2=exh.dat"}, 1, "exh.dat does not exist\n", ""},
+        {{"runfiles.2=" + activity}, 1, "gone.dat does not exist\n", "", evpGone},
         {{"runfiles.1="}, 0, "", "ACTIVITY           : data/activity/ACTIVITY.DAT\r\n"},
         {{"runfiles.10=" + fromKvopt}, 0, "", "US COUNTIES FIPS   : " + fromKvopt + "\r\n"},
         {{"runfiles.8=run.eps"}, 0, "", "EPS2 AMS           : run.eps\r\n"},
@@ -228,7 +239,8 @@ TEST_F(KvoptTest, SetRunFilesChecksAsTheDialogsDo) {
     };
     for (const auto& c : cases) {
         fs::remove(out);
-        std::vector<std::string> argv = {kKvopt, "--model-dir", kModel, "save", demo, out};
+        std::vector<std::string> argv = {
+            kKvopt, "--model-dir", kModel, "save", c.in.empty() ? demo : c.in, out};
         for (const std::string& set : c.sets) {
             if (!set.starts_with("--"))
                 argv.push_back("--set");
@@ -276,6 +288,9 @@ TEST_F(KvoptTest, ExitStatusesAndMessages) {
         {{"save", demo, dir.str() + "/x.opt", "--set", "runfiles.6=a.msg\n"},
          2,
          "kvopt save: runfiles.6 takes a single line, not \"a.msg\\n\"\n"},
+        {{"save", demo, dir.str() + "/x.opt", "--set", "altitudestr=medium"},
+         1,
+         "kvopt save: altitudestr takes LOW or HIGH, not \"medium\"\n"},
         {{"save", demo, dir.str() + "/no/such/dir/x.opt"},
          1,
          "file error 76\nNo such file or directory\n"},
