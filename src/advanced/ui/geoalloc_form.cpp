@@ -18,7 +18,8 @@ GeoAllocForm::GeoAllocForm(GeoAllocDialog& logic, QWidget* owner)
     setObjectName("geoalloc");
     setWindowTitle("Geographic Allocation");
 
-    // Made in their tab order.
+    // Made in their tab order, which follows the form: the list's buttons, its text box and
+    // the list, the lookup table and its button, OK and Cancel.
     auto* frame = new QGroupBox("Allocation Files", this);
     auto* add = named<QPushButton>(indexed("cmdAddDel", 0), "Add...", frame);
     auto* replace = named<QPushButton>("Command1", "Replace", frame);
@@ -28,8 +29,8 @@ GeoAllocForm::GeoAllocForm(GeoAllocDialog& logic, QWidget* owner)
     auto* label = named<QLabel>("Label1", "Allocation Lookup table", this);
     txtalloc_ = path_edit("txtalloc", this);
     label->setBuddy(txtalloc_);
-    auto* ok = named<QPushButton>(indexed("cmdfin", 0), "OK", this);
     auto* lookup = named<QPushButton>("cmdlookup", "Change Look up", this);
+    auto* ok = named<QPushButton>(indexed("cmdfin", 0), "OK", this);
     auto* cancel = named<QPushButton>(indexed("cmdfin", 1), "Cancel", this);
     ok->setDefault(true);
     for (QPushButton* button : {add, replace, del, lookup, cancel})
@@ -92,10 +93,6 @@ GeoAllocForm::GeoAllocForm(GeoAllocDialog& logic, QWidget* owner)
     layout->addLayout(lookupRow);
     layout->addSpacing(6);
     layout->addLayout(leave);
-    // OK, Change Look up, Cancel: the order of the buttons, whatever their places.
-    setTabOrder(txtalloc_, ok);
-    setTabOrder(ok, lookup);
-    setTabOrder(lookup, cancel);
 
     logic_.load();
     showLogic();

@@ -29,9 +29,10 @@ OptionsForm::OptionsForm(OptionsDialog& logic, QWidget* owner)
     setObjectName("Options");
     setWindowTitle("Options");
 
-    // The fields are made in their tab order.
+    // The fields are made in their tab order, the altitude buttons, OK and Cancel after them.
     for (const auto& info : OptionsDialog::fields()) {
-        QLineEdit* edit = named<QLineEdit>(QString::fromUtf8(info.name.data(), info.name.size()));
+        QLineEdit* edit =
+            named<QLineEdit>(QString::fromUtf8(info.name.data(), info.name.size()), this);
         edits_[info.field] = edit;
         edit->installEventFilter(this);
         connect(edit, &QLineEdit::textChanged, this, [this, field = info.field](const QString& t) {

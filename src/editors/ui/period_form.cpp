@@ -35,7 +35,6 @@ PeriodForm::PeriodForm(PeriodDialog& logic, QWidget* owner) : ScenarioDialog(own
     setObjectName("Periodfrm");
     setWindowTitle("Period");
 
-    // The controls are made in their tab order: the buttons, the years, OK and Cancel.
     for (const auto& info : PeriodDialog::arrays()) {
         QStringList captions;
         for (std::string_view caption : info.captions)
@@ -89,6 +88,15 @@ PeriodForm::PeriodForm(PeriodDialog& logic, QWidget* owner) : ScenarioDialog(own
     layout->addLayout(grid);
     layout->addSpacing(6);
     layout->addLayout(buttons.row);
+
+    // Tab reads the form row by row: period, type and day, then season, month and the years.
+    std::vector<QWidget*> order;
+    for (const auto array : {PeriodDialog::thePeriod, PeriodDialog::ptype, PeriodDialog::aweek,
+                             PeriodDialog::aseason, PeriodDialog::amonth})
+        order.insert(order.end(), frames_[array].buttons.begin(), frames_[array].buttons.end());
+    order.insert(order.end(), years_.begin(), years_.end());
+    order.insert(order.end(), {buttons.ok, buttons.cancel});
+    chain_tab_order(order);
 
     logic_.load();
     showLogic();

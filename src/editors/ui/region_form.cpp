@@ -176,9 +176,7 @@ RegionForm::RegionForm(RegionDialog& logic, QWidget* owner) : ScenarioDialog(own
     layout->addLayout(buttons.row);
 
     // Tab order: the levels, the two lists, Add, Del, the selection, OK, Cancel.
-    QWidget* order[] = {levels_[0], states_, counties_, add_, del, selection_, ok, cancel};
-    for (std::size_t i = 1; i < std::size(order); ++i)
-        setTabOrder(order[i - 1], order[i]);
+    chain_tab_order({levels_[0], states_, counties_, add_, del, selection_, ok, cancel});
 
     logic_.load();
     showLogic();

@@ -34,6 +34,8 @@ struct OptionFrame {
 
 // Builds the frame with one button per caption, laid out top to bottom (or in `columns`
 // columns filled top to bottom). The buttons from `firstHidden` on exist but are never shown.
+// The frame is one stop of the tab order, and Tab lands on its chosen button: a button not
+// chosen would be chosen by the next blank typed.
 OptionFrame option_frame(QWidget* parent, const QString& frameName, const QString& title,
                          const QString& arrayName, const QStringList& captions, int columns = 1,
                          int firstHidden = -1);
@@ -47,5 +49,8 @@ struct OkCancelRow {
 };
 OkCancelRow ok_cancel_row(QWidget* parent, const QString& okName, const QString& cancelName,
                           bool okIsDefault = true);
+
+// Makes Tab go through the widgets in the order given; null entries are skipped.
+void chain_tab_order(const std::vector<QWidget*>& widgets);
 
 } // namespace kv

@@ -24,6 +24,21 @@ void ScenarioDialog::closeAfter(QAbstractButton* button, std::function<void()> h
     });
 }
 
+void ScenarioDialog::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (focusWidget() != nullptr)
+        return;
+    // The window opens with the focus on its first control. QDialog would give it to the
+    // default button when that control is a button, where Enter or a blank closes the window.
+    for (QWidget* w = nextInFocusChain(); w != this; w = w->nextInFocusChain()) {
+        if ((w->focusPolicy() & Qt::TabFocus) == Qt::TabFocus && w->isEnabled() &&
+            w->isVisibleTo(this)) {
+            w->setFocus(Qt::TabFocusReason);
+            return;
+        }
+    }
+}
+
 void ScenarioDialog::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
         escape();
