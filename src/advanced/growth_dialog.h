@@ -43,6 +43,9 @@ public:
 
     std::int16_t growthindex() const { return growthindex_; }
 
+protected:
+    std::string& textBox() override { return txtgrow_; }
+
 private:
     std::string txtgrow_;
     bool txtgrowVisible_ = true;

@@ -3,6 +3,8 @@
 #include "shell/dialog_helpers.h"
 #include "shell/session.h"
 
+#include <algorithm>
+
 namespace kv {
 
 void ListSelection::reset(std::size_t count) {
@@ -48,13 +50,23 @@ void FileListBox::append(std::string line) {
     selection_.setCurrent(current);
 }
 
-void FileListBox::removeSelected() {
+std::vector<std::string> FileListBox::removeSelected() {
     const auto doomed = selection_.selectedLastFirst();
+    std::vector<std::string> removed;
     if (doomed.empty())
-        return;
-    for (std::size_t i : doomed)
+        return removed;
+    for (std::size_t i : doomed) {
+        removed.push_back(std::move(lines_[i]));
         lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(i));
+    }
     selection_.reset(lines_.size());
+    return removed;
+}
+
+void FileListDialog::del() {
+    const std::vector<std::string> removed = list_.removeSelected();
+    if (std::find(removed.begin(), removed.end(), textBox()) != removed.end())
+        textBox().clear();
 }
 
 void FileListDialog::add() {

@@ -40,8 +40,8 @@ class FileListBox {
 public:
     void assign(std::vector<std::string> lines);
     void append(std::string line);
-    // Removes every selected line; nothing changes when none is selected.
-    void removeSelected();
+    // Removes every selected line and answers them; nothing changes when none is selected.
+    std::vector<std::string> removeSelected();
 
     const std::vector<std::string>& lines() const { return lines_; }
     std::vector<std::string>& lines() { return lines_; }
@@ -76,8 +76,8 @@ public:
     // What Add does with a chosen file. `checkExistence` false skips the existence check.
     // False when it was refused (its message has been shown).
     virtual bool addFile(const std::string& path, bool checkExistence = true) = 0;
-    // "Delete": removes every selected line.
-    void del() { list_.removeSelected(); }
+    // "Delete": removes every selected line; the text box no longer shows a path deleted.
+    void del();
     // "Replace": a line takes the text of the dialog's text box.
     virtual void replace() = 0;
     // OK, and Cancel or Escape: the dialog closes.
@@ -93,6 +93,9 @@ public:
 protected:
     FileListDialog(Session& session, AddDialog addDialog)
         : session_(session), addDialog_(addDialog) {}
+
+    // The text of the dialog's text box.
+    virtual std::string& textBox() = 0;
 
     Session& session_;
     FileListBox list_;

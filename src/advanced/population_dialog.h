@@ -43,6 +43,9 @@ public:
     // unless the last OK or Cancel of this dialog was Cancel.
     void unload() override;
 
+protected:
+    std::string& textBox() override { return seledit_; }
+
 private:
     // Whether `text` names a listed file other than line `except`, as the committed list's
     // keys compare.

@@ -3,6 +3,7 @@
 #include "shell/ui/form_parts.h"
 
 #include <QCheckBox>
+#include <QFocusEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -49,6 +50,7 @@ SingleFileForm::SingleFileForm(SingleFileDialog& logic, QWidget* owner)
         auto* change = named<QPushButton>(qs(row.changeButton), qs(row.changeCaption), this);
         change->setAutoDefault(false);
         edits_.push_back(edit);
+        edit->installEventFilter(this);
         if (label != nullptr)
             label->setBuddy(edit);
 
@@ -100,21 +102,12 @@ SingleFileForm::SingleFileForm(SingleFileDialog& logic, QWidget* owner)
     layout->addLayout(buttons.row);
 
     // Tab order: each row's text box and button, the check box, OK, Cancel.
-    QWidget* previous = nullptr;
-    for (std::size_t i = 0; i < edits_.size(); ++i) {
-        QWidget* change = findChild<QWidget*>(qs(member.rows[i].changeButton));
-        for (QWidget* w : {static_cast<QWidget*>(edits_[i]), change}) {
-            if (previous != nullptr)
-                setTabOrder(previous, w);
-            previous = w;
-        }
-    }
-    for (QWidget* w : std::initializer_list<QWidget*>{byModelYear_, buttons.ok, buttons.cancel}) {
-        if (w != nullptr && previous != nullptr)
-            setTabOrder(previous, w);
-        if (w != nullptr)
-            previous = w;
-    }
+    std::vector<QWidget*> order;
+    for (std::size_t i = 0; i < edits_.size(); ++i)
+        order.insert(order.end(),
+                     {edits_[i], findChild<QWidget*>(qs(member.rows[i].changeButton))});
+    order.insert(order.end(), {byModelYear_, buttons.ok, buttons.cancel});
+    chain_tab_order(order);
 
     if (!member.centred && owner != nullptr)
         placeByOwner(*owner->window());
@@ -144,6 +137,20 @@ void SingleFileForm::showLogic() {
         const QSignalBlocker block(byModelYear_);
         byModelYear_->setChecked(logic_.byModelYear());
     }
+}
+
+bool SingleFileForm::eventFilter(QObject* watched, QEvent* event) {
+    // A path longer than its text box shows its end, the file name, once the box is left;
+    // not when another window (a message box, the Open dialog) only takes the focus for a
+    // while.
+    if (event->type() == QEvent::FocusOut) {
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        auto* edit = qobject_cast<QLineEdit*>(watched);
+        if (edit != nullptr && reason != Qt::ActiveWindowFocusReason &&
+            reason != Qt::PopupFocusReason)
+            edit->end(false);
+    }
+    return ScenarioDialog::eventFilter(watched, event);
 }
 
 void SingleFileForm::unload() {

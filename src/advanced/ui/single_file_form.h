@@ -23,6 +23,7 @@ public:
 protected:
     void unload() override;
     void escape() override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     // The two members that are not centred open a little inside the main window's corner.

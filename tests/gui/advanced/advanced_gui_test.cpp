@@ -86,6 +86,12 @@ private slots:
         // The menu item brings the open dialog forward with its text in place.
         QCOMPARE(a.open("mnuadvopt_7"), d);
         QCOMPARE(text->text(), QString::fromStdString(chosen));
+        // Left, the box shows the end of the path, its file name, wherever the cursor was.
+        text->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(text, Qt::Key_Home);
+        QTest::keyClick(text, Qt::Key_Tab);
+        QVERIFY(!text->hasFocus());
+        QCOMPARE(text->cursorPosition(), text->text().size());
         ok->click();
         QTRY_VERIFY(a.closed("mnuadvopt_7"));
         QCOMPARE(a.session->scenario.runfiles[kActivity], chosen);
@@ -269,6 +275,37 @@ private slots:
         QCOMPARE(a.ui.messageTexts().back(), std::string(GeoAllocDialog::kRegionNote));
     }
 
+    // A file added and kept by the close button reaches the next save. One added but not
+    // kept is gone once the dialog has closed, also when a File > Open that closed it was
+    // cancelled.
+    void geoallocKeepsWhatItsCloseButtonCommitsAndNothingElse() {
+        Advanced a;
+        const Scenario& sc = a.session->scenario;
+        ScenarioDialog* d = a.open("mnuadvopt_0");
+        const std::string kept = a.tmp.write("data/ALLOCATE/tx_house.alo", "x");
+        a.ui.answerFile(kept);
+        a.in<QPushButton>(d, "cmdAddDel_0")->click();
+        d->close();
+        QTRY_VERIFY(a.closed("mnuadvopt_0"));
+        QVERIFY(sc.changed_alloc);
+        a.find<QAction>("MnuFiles_1")->trigger();
+        QVERIFY(read_file(a.model + "/test1.opt").find(":" + kept + "\r\n") != std::string::npos);
+
+        d = a.open("mnuadvopt_0");
+        a.ui.answerFile(a.tmp.write("data/ALLOCATE/tx_pop.alo", "x"));
+        a.in<QPushButton>(d, "cmdAddDel_0")->click();
+        QCOMPARE(a.in<QListWidget>(d, "lstalloc")->count(), 4);
+        a.tmp.write("model/broken.opt", "/OPTIONS/\r\n/END/\r\n");
+        a.ui.answerFile(a.model + "/broken.opt");
+        a.ui.answerFile(std::nullopt); // Cancel where another file is asked for
+        a.find<QAction>("MnuFiles_0")->trigger();
+        QTRY_VERIFY(a.closed("mnuadvopt_0"));
+        QCOMPARE(sc.optfile, std::string("test1.opt"));
+        QCOMPARE(sc.allocfiles_saved.size(), std::size_t(3));
+        d = a.open("mnuadvopt_0");
+        QCOMPARE(a.in<QListWidget>(d, "lstalloc")->count(), 3);
+    }
+
     // Growth: Add, a click giving the text box the line and the focus, Replace hiding it, OK.
     void growthCommitsTheListOnOk() {
         Advanced a;
@@ -305,6 +342,19 @@ private slots:
         QVERIFY(a.session->scenario.growthfiles ==
                 (std::vector<std::string>{replacement, added, ""}));
         QVERIFY(a.session->scenario.changed_growth);
+
+        // Delete takes the deleted line's path out of the text box too.
+        d = a.open("mnuadvopt_2");
+        list = a.in<QListWidget>(d, "lstGrow");
+        text = a.in<QLineEdit>(d, "txtgrow");
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualItemRect(list->item(1)).center());
+        QCOMPARE(text->text(), QString::fromStdString(added));
+        a.in<QPushButton>(d, "CmdDel")->click();
+        QCOMPARE(list->count(), 1);
+        QCOMPARE(text->text(), QString());
+        QTest::keyClick(d, Qt::Key_Escape);
+        QTRY_VERIFY(a.closed("mnuadvopt_2"));
     }
 
     // Equipment Population: Add, Replace on the current line, OK; Escape later changes nothing.
@@ -334,8 +384,11 @@ private slots:
         QVERIFY(sc.changed_pop);
 
         d = a.open("mnuadvopt_3");
+        a.in<QListWidget>(d, "lstEquip")->setCurrentRow(2);
+        QCOMPARE(a.in<QLineEdit>(d, "SelEdit")->text(), QString::fromStdString(added));
         a.in<QListWidget>(d, "lstEquip")->selectAll();
         a.in<QPushButton>(d, "CmdDel")->click();
+        QCOMPARE(a.in<QLineEdit>(d, "SelEdit")->text(), QString());
         QTest::keyClick(d, Qt::Key_Escape);
         QTRY_VERIFY(a.closed("mnuadvopt_3"));
         QCOMPARE(sc.popfiles.size(), std::size_t(3));
