@@ -293,6 +293,10 @@ void KVGui::widenForStatus() {
     if (shown == nullptr)
         return;
     const QRect area = shown->availableGeometry();
+    // The label's new width reaches the window's size hint only once the layouts have served
+    // their request from the event loop; a status set once (after a run, an Open) would
+    // otherwise leave the window as wide as it was.
+    centralWidget()->updateGeometry();
     const int frameExtra = frameGeometry().width() - width();
     const int widest = area.width() - frameExtra;
     const int wanted = std::min(std::max(width(), sizeHint().width()), widest);

@@ -719,6 +719,25 @@ private slots:
         QCOMPARE(label->shownLines().at(0), QString("Simulation Run Title       : TEST RUN"));
     }
 
+    // A status set once with a line wider than the window widens the window as far as the
+    // line needs, within the screen, and the line is shown whole.
+    void aWiderStatusWidensTheWindowAtOnce() {
+        Installation in;
+        in.start();
+        const QString line = "Current Message File     : /data/runs/spring 2026/california and "
+                             "texas/new growth/test1.msg";
+        StatusDisplay status;
+        status.text = "Simulation Run Title       : TEST RUN\n" + line.toStdString() +
+                      "\nCurrent Output Data File : test1.out";
+        auto* label = in.find<StatusLabel>("VerLbl");
+        QVERIFY(label->fontMetrics().horizontalAdvance(line) > label->width());
+        in.window->applyStatus(status);
+        QTRY_COMPARE(label->shownLines().at(1), line);
+        const QRect area = in.window->screen()->availableGeometry();
+        QVERIFY(in.window->frameGeometry().left() >= area.left() &&
+                in.window->frameGeometry().right() <= area.right());
+    }
+
     // "View Message File" follows the message file also after a read that ended early: at
     // start-up, and after an Open whose file named another message file before it ended.
     void theMessageButtonAfterAReadThatEndedEarly() {
