@@ -7,7 +7,11 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemModel>
+#include <QHeaderView>
 #include <QMessageBox>
+#include <QScreen>
+#include <QTreeView>
 
 namespace kv {
 
@@ -33,6 +37,37 @@ QString qs(const std::string& text) {
     return QString::fromStdString(text);
 }
 
+// Qt's own file dialog has room for the name, size, type and date of each file at this size.
+constexpr QSize kFileDialogSize{800, 500};
+
+// Qt's own file dialog starts its columns at widths meant for short texts ("128.88 GB"), so
+// sizes, types and dates are cut. Once a folder is listed, the columns after the name take the
+// width of what they show. Its view and model exist once the dialog is shown; the platform's
+// dialog has neither, and nothing happens.
+class FileDialogColumns : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::Show)
+            return false;
+        auto* view = watched->findChild<QTreeView*>("treeView");
+        auto* model = watched->findChild<QFileSystemModel*>();
+        if (view != nullptr && model != nullptr && !connected_) {
+            connected_ = true;
+            connect(model, &QFileSystemModel::directoryLoaded, view, [view] {
+                for (int column = 1; column < view->header()->count(); ++column)
+                    view->resizeColumnToContents(column);
+            });
+        }
+        return false;
+    }
+
+private:
+    bool connected_ = false;
+};
+
 } // namespace
 
 QtUserInterface::QtUserInterface(PathRules rules) : rules_(rules) {}
@@ -56,6 +91,10 @@ void QtUserInterface::endAllDialogs() {
         if (QApplication::activeModalWidget() == modal)
             break; // it would not close; the event loop will end it with the application
     }
+    // The platform's file dialog is no modal widget of Qt's; rejecting its QFileDialog
+    // closes it.
+    if (fileDialog_)
+        fileDialog_->reject();
 }
 
 void QtUserInterface::showMessage(const std::string& text, const std::string& title,
@@ -117,13 +156,21 @@ void QtUserInterface::setInitialDir(QFileDialog& dialog, const FileDialogRequest
         dialog.setDirectory(qs(request.initialDir));
 }
 
+int QtUserInterface::runFileDialog(QFileDialog& dialog) {
+    const QRect screen = dialog.screen()->availableGeometry();
+    dialog.resize(dialog.sizeHint().expandedTo(kFileDialogSize).boundedTo(screen.size()));
+    FileDialogColumns columns;
+    dialog.installEventFilter(&columns);
+    fileDialog_ = &dialog;
+    const int result = dialog.exec();
+    fileDialog_ = nullptr;
+    return result;
+}
+
 std::optional<FileChoice> QtUserInterface::chooseFile(const FileDialogRequest& request, bool save) {
     if (ending_)
         return std::nullopt;
     QFileDialog dialog(parentWidget(), qs(request.title));
-    // Qt's own dialog: a desktop's native one runs outside Qt's control and cannot be closed
-    // when the program is told to end.
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save || !request.mustExist ? QFileDialog::AnyFile
                                                   : QFileDialog::ExistingFile);
@@ -133,7 +180,7 @@ std::optional<FileChoice> QtUserInterface::chooseFile(const FileDialogRequest& r
     setInitialDir(dialog, request);
     if (!request.initialFile.empty())
         dialog.selectFile(qs(request.initialFile));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    if (runFileDialog(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     const QString path = QDir::toNativeSeparators(dialog.selectedFiles().front());
     return FileChoice{path.toStdString(), QFileInfo(path).fileName().toStdString()};
@@ -152,7 +199,6 @@ std::vector<std::string> QtUserInterface::choosePaths(const FileDialogRequest& r
     if (ending_)
         return {};
     QFileDialog dialog(parentWidget(), qs(request.title));
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     if (kind == PathKind::Folder) {
         dialog.setFileMode(QFileDialog::Directory);
@@ -162,7 +208,7 @@ std::vector<std::string> QtUserInterface::choosePaths(const FileDialogRequest& r
         setFilters(dialog, request);
     }
     setInitialDir(dialog, request);
-    if (dialog.exec() != QDialog::Accepted)
+    if (runFileDialog(dialog) != QDialog::Accepted)
         return {};
     std::vector<std::string> paths;
     for (const QString& path : dialog.selectedFiles())

@@ -16,7 +16,10 @@ class KVGui;
 
 // The UserInterface of the running program: real message boxes and file dialogs parented to
 // the main window, the busy pointer as the application's override cursor, and the caption
-// and status handed to the main window.
+// and status handed to the main window. The file dialogs are the platform's own where it has
+// them; Qt's own, where it has not or where the application attribute
+// Qt::AA_DontUseNativeDialogs asks for it (as the tests do), opens large enough for its
+// columns.
 class QtUserInterface : public UserInterface {
 public:
     explicit QtUserInterface(PathRules rules = PathRules::native());
@@ -50,10 +53,13 @@ private:
     void setFilters(QFileDialog& dialog, const FileDialogRequest& request) const;
     static void setInitialDir(QFileDialog& dialog, const FileDialogRequest& request);
     std::optional<FileChoice> chooseFile(const FileDialogRequest& request, bool save);
+    // Runs the dialog; while it waits, endAllDialogs can close it, even as the platform's.
+    int runFileDialog(QFileDialog& dialog);
     QWidget* parentWidget() const;
 
     PathRules rules_;
     QPointer<KVGui> window_;
+    QPointer<QFileDialog> fileDialog_; // the file dialog waiting for the user, if any
     bool ending_ = false;
 };
 
