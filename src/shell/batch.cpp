@@ -435,6 +435,24 @@ std::string batch_progress_line(const BatchProgress& p) {
     return line;
 }
 
+std::string batch_over_line(const std::vector<BatchRun>& runs) {
+    const auto counts = batch_counts(runs);
+    const auto count = [&counts](BatchOutcome outcome) {
+        return counts[static_cast<std::size_t>(outcome)];
+    };
+    std::string line = std::to_string(count(BatchOutcome::Ok) + count(BatchOutcome::Failed) +
+                                      count(BatchOutcome::Stopped)) +
+                       " finished: " + std::to_string(count(BatchOutcome::Ok)) + " ok, " +
+                       std::to_string(count(BatchOutcome::Failed)) + " failed";
+    for (const BatchOutcome outcome :
+         {BatchOutcome::Stopped, BatchOutcome::NotStarted, BatchOutcome::Refused}) {
+        if (count(outcome) > 0)
+            line += ", " + std::to_string(count(outcome)) + " " +
+                    std::string(batch_outcome_text(outcome));
+    }
+    return line;
+}
+
 std::string batch_shown_path(const std::string& path, const fs::path& relativeTo) {
     if (relativeTo.empty() || path.empty())
         return path;

@@ -168,6 +168,11 @@ BatchProgress batch_progress(const std::vector<BatchRun>& runs, double elapsedSe
 // is one; no trailing line end).
 std::string batch_progress_line(const BatchProgress& progress);
 
+// How a batch that is over ended: "2 finished: 1 ok, 1 failed", the runs stopped, not started
+// and refused added when there are any ("3 finished: 1 ok, 0 failed, 2 stopped, 1 not
+// started").
+std::string batch_over_line(const std::vector<BatchRun>& runs);
+
 // A path as the summary shows it: relative to `relativeTo` when it lies under it (empty:
 // always the full path).
 std::string batch_shown_path(const std::string& path, const std::filesystem::path& relativeTo);

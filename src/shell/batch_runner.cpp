@@ -174,10 +174,8 @@ BatchProgress BatchRunner::progress() const {
 std::string BatchRunner::progressText() const {
     if (!batch_)
         return {};
-    std::string text = batch_progress_line(batch_->progress());
-    if (batch_->over())
-        text = (batch_->stopping() ? "Batch stopped: " : "Batch finished: ") + text;
-    return text;
+    return batch_->over() ? batch_over_line(batch_->runs())
+                          : batch_progress_line(batch_->progress());
 }
 
 bool BatchRunner::mayClose() {

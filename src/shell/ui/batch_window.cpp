@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace kv {
 
@@ -46,6 +47,8 @@ BatchWindow::BatchWindow(Session& session, const EditorEnvironment& editors, QWi
     list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     list_->setHeaderLabels({"Options file", "State", "Exit status", "Duration", "Message file"});
     list_->header()->setStretchLastSection(true);
+    // A path wider than its column keeps its end, the file name.
+    list_->setTextElideMode(Qt::ElideLeft);
     list_->setToolTip("Double-click a finished run to open its message file");
     connect(list_, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item) {
         runner_.openMessageFile(static_cast<std::size_t>(list_->indexOfTopLevelItem(item)),
@@ -160,15 +163,37 @@ void BatchWindow::refresh() {
         item->setText(MessageFile, qs(row.messageFile));
         item->setToolTip(State, qs(row.note));
         item->setToolTip(File, qs(row.note.empty() ? row.file : row.note));
+        item->setToolTip(MessageFile, qs(row.messageFile));
     }
-    for (int c = File; c < MessageFile; ++c)
-        list_->resizeColumnToContents(c);
+    fitColumns();
 
     const BatchProgress p = runner_.progress();
     progress_->setRange(0, std::max(p.total, 1));
     progress_->setValue(p.done);
     status_->setText(qs(runner_.progressText()));
     refreshButtons();
+}
+
+// The columns take the width of what they show, the message file all that is left. When the
+// two paths do not fit side by side, the options file gives way, down to half of their room,
+// so the message file stays in view without scrolling.
+void BatchWindow::fitColumns() {
+    for (int c = File; c < MessageFile; ++c)
+        list_->resizeColumnToContents(c);
+    int room = list_->viewport()->width();
+    for (int c = State; c < MessageFile; ++c)
+        room -= list_->columnWidth(c);
+    int message = list_->header()->sectionSizeHint(MessageFile);
+    for (int row = 0; row < list_->topLevelItemCount(); ++row)
+        message = std::max(
+            message, list_->sizeHintForIndex(list_->model()->index(row, MessageFile)).width());
+    if (list_->columnWidth(File) + message > room)
+        list_->setColumnWidth(File, std::max(room - message, room / 2));
+}
+
+void BatchWindow::resizeEvent(QResizeEvent* event) {
+    InfoWindow::resizeEvent(event);
+    fitColumns();
 }
 
 void BatchWindow::refreshButtons() {

@@ -28,11 +28,13 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void run();
     void tick();
     void refresh();
+    void fitColumns();
     void refreshButtons();
     void removeSelected();
 

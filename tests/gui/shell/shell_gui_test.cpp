@@ -21,6 +21,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
@@ -459,8 +460,9 @@ private slots:
                                              "*fail*) exit 3 ;;\n*slow*) sleep 30 & wait ;;\n"
                                              "esac\nexec ./demo-model \"$1\"");
         in.session->settings.modelexe = "batch-model";
-        const std::string good = write_run_file(in, "good.opt");
-        const std::string failing = write_run_file(in, "fail.opt");
+        // Long names: the message file stays in view all the same.
+        const std::string good = write_run_file(in, "good run of the spring scenario.opt");
+        const std::string failing = write_run_file(in, "fail run of the spring scenario.opt");
 
         in.find<QAction>("MnuBatch_0")->trigger();
         in.find<QAction>("MnuBatch_1")->trigger();
@@ -492,13 +494,18 @@ private slots:
         QCOMPARE(row(1), (QStringList{qs(failing), "failed", "3", row(1)[3]}));
         QCOMPARE(progress->value(), 2);
         QCOMPARE(progress->maximum(), 2);
+        QCOMPARE(batch->findChild<QLabel*>("LblBatch")->text(),
+                 QString("2 finished: 1 ok, 1 failed"));
+        QVERIFY(list->header()->length() <= list->viewport()->width());
+        QVERIFY(list->columnWidth(4) > list->columnWidth(1));
         save_screenshot(batch, "batch-window");
 
         const std::string record = in.tmp.str() + "/editor-args";
         in.script(in.tmp.str() + "/editor", "printf '%s\\n' \"$@\" >> " + record);
         qputenv("VISUAL", QByteArray::fromStdString(in.tmp.str() + "/editor"));
         emit list->itemDoubleClicked(list->topLevelItem(0), 0);
-        QTRY_COMPARE(read_file(record), in.model + "/outputs/good.msg\n");
+        QTRY_COMPARE(read_file(record),
+                     in.model + "/outputs/good run of the spring scenario.msg\n");
         qunsetenv("VISUAL");
 
         list->selectAll();

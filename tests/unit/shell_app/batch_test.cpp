@@ -297,6 +297,10 @@ TEST(BatchSummary, TableJsonProgressAndExitStatus) {
     // Four runs (the refused file is none), three done in 12 s: about 4 s for the last.
     EXPECT_EQ(batch_progress_line(batch_progress(runs, 12)),
               "3/4 done, 1 running, 2 failed, 0:12 elapsed, about 0:04 left");
+    EXPECT_EQ(batch_over_line({ok, failed}), "2 finished: 1 ok, 1 failed");
+    BatchRun stopped = finished("/runs/f.opt", BatchOutcome::Stopped, {}, 15, 1, "");
+    EXPECT_EQ(batch_over_line({ok, killed, refused, stopped}),
+              "3 finished: 1 ok, 1 failed, 1 stopped, 1 refused");
     EXPECT_EQ(batch_finished_line(failed, "/runs"), "failed  b.opt  exit status 3  1.2 s");
     EXPECT_EQ(batch_finished_line(refused), "refused  /runs/d.opt  Packet missing");
 
