@@ -294,7 +294,9 @@ TEST_F(GrowthTest, AddDeleteAndTheCommitOfTheList) {
 
     dialog.load();
     select(dialog.selection(), {0, 1, 2});
+    ASSERT_TRUE(dialog.click());
     dialog.del();
+    EXPECT_EQ(dialog.txtgrow(), ""); // the text box no longer shows a deleted path
     dialog.ok();
     dialog.unload();
     EXPECT_EQ(sc().growthfiles, (std::vector<std::string>{""}));

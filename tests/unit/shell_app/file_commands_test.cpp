@@ -1,4 +1,3 @@
-#include "optionsfile/writer.h"
 #include "scenario_json.h"
 #include "shell/file_commands.h"
 #include "shell_fixture.h"
@@ -80,13 +79,9 @@ TEST_F(FileCommandsTest, OpenReadsTheChosenFileAndCancelChangesNothing) {
 }
 
 // Edits were made to the file they were made in: the next file read is saved as it is, its
-// titles in mixed case included, though every packet of the one before was marked as edited.
+// titles in mixed case included, though packets of the one before were marked as edited.
 TEST_F(FileCommandsTest, AFileReadAfterEditsIsSavedAsItWas) {
-    for (std::size_t i = 0; i < format::kPacketCount; ++i) {
-        if (bool* flag = edit_flag(sc(), static_cast<format::Packet>(i)))
-            *flag = true;
-    }
-    sc().changed_stage2 = true;
+    sc().changed_options = sc().changed_region = sc().changed_alloc = sc().changed_pop = true;
     const std::string text = with_packet_body(complete_options_file(), "/OPTIONS/",
                                               "Title 1            : Mixed Case\r\n");
     writeFile("runs/other.opt", text);
