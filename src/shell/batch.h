@@ -169,7 +169,7 @@ BatchProgress batch_progress(const std::vector<BatchRun>& runs, double elapsedSe
 std::string batch_progress_line(const BatchProgress& progress);
 
 // A path as the summary shows it: relative to `relativeTo` when it lies under it (empty:
-// always the full path).
+// always the full path), control characters escaped.
 std::string batch_shown_path(const std::string& path, const std::filesystem::path& relativeTo);
 
 // The line of one finished run where no progress line can be redrawn (not a terminal):

@@ -405,6 +405,19 @@ TEST_F(KvoptRunTest, SigintAndSigtermStopTheRunWhichIsRecorded) {
         EXPECT_TRUE(run["batch"].is_null());
     }
     EXPECT_GE(runs[0]["start"].get<std::string>(), runs[1]["start"].get<std::string>());
+
+    // --limit and --since choose among them; the text says when runs were left out.
+    const ProgramResult newest = history({"--limit", "1"});
+    EXPECT_EQ(text_lines(newest.out).size(), 1u);
+    EXPECT_EQ(newest.err, "Only the newest 1 runs are shown: --limit 0 lists them all\n");
+    EXPECT_EQ(nlohmann::json::parse(history({"--json", "--limit", "1"}).out),
+              nlohmann::json::array({runs.at(0)}));
+    EXPECT_EQ(history({"--since", "2000-01-01", "--limit", "0"}).out, history().out);
+    EXPECT_EQ(history({"--json", "--since", "2200-01-01"}).out, "[]\n");
+    const ProgramResult bad = history({"--since", "last week"});
+    EXPECT_EQ(bad.exitCode, 2);
+    EXPECT_EQ(bad.err, "kvopt history: --since last week: not a date (YYYY-MM-DD, "
+                       "YYYY-MM-DDTHH:MM[:SS])\n");
 }
 
 // kvopt batch on copies of the demo file whose outputs are named after them, run by a
