@@ -2,6 +2,7 @@
 
 #include "optionsfile/format.h"
 #include "shell/dialog_helpers.h"
+#include "shell/file_locations.h"
 #include "shell/session.h"
 #include "shell/text.h"
 
@@ -316,11 +317,10 @@ std::optional<RunRecord> parse_history_line(std::string_view line) {
 #ifndef _WIN32
 
 std::string append_run_record(const fs::path& file, const RunRecord& record) {
-    std::error_code ec;
     if (file.has_parent_path())
-        fs::create_directories(file.parent_path(), ec);
+        make_private_directories(file.parent_path());
     // Read access too: the file's last byte is looked at.
-    const int fd = ::open(file.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    const int fd = ::open(file.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
     if (fd < 0)
         return std::strerror(errno);
     std::string text = history_line(record) + "\n";

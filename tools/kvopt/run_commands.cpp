@@ -54,7 +54,7 @@ void leave_status(const RunArgs& args, const kv::TaskStatus& status) {
 // status lines. Exit status 0 when the model ran and ended with status 0.
 void run_run(const Globals& globals, const RunArgs& args, int& exitCode) {
     kv::PosixLauncher launcher;
-    // Ctrl-C and SIGTERM stop the model with its process group, as Model > Stop Run does,
+    // Ctrl-C, SIGTERM and SIGHUP stop the model with its process group, as Model > Stop Run does,
     // and the run is recorded as stopped before kvopt ends.
     const kv::StopOnTerminationSignals stopOnSignals(launcher.stopRequest());
     CliSession cli(globals, &launcher);

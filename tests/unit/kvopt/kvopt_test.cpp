@@ -359,8 +359,8 @@ protected:
     std::string kvoptCopy, model;
 };
 
-TEST_F(KvoptRunTest, SigintAndSigtermStopTheRunWhichIsRecorded) {
-    for (const int signal : {SIGINT, SIGTERM}) {
+TEST_F(KvoptRunTest, SigintSigtermAndSighupStopTheRunWhichIsRecorded) {
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
         fs::remove(model + "/started");
         const Spawned kvopt = spawn_program(
             {kvoptCopy,
@@ -375,14 +375,14 @@ TEST_F(KvoptRunTest, SigintAndSigtermStopTheRunWhichIsRecorded) {
         ::kill(kvopt.pid, signal);
         const LaunchResult r = wait_for_child(kvopt.pid);
         EXPECT_FALSE(r.crashed) << "ended by the signal itself";
-        EXPECT_EQ(r.exitCode, signal == SIGINT ? 130 : 143);
+        EXPECT_EQ(r.exitCode, 128 + signal);
     }
     EXPECT_TRUE(fs::exists(model + "/kelvaro.bat"));
 
     const ProgramResult text = history();
     ASSERT_EQ(text.exitCode, 0) << text.err;
     const auto lines = text_lines(text.out);
-    ASSERT_EQ(lines.size(), 2u);
+    ASSERT_EQ(lines.size(), 3u);
     for (const auto& line : lines) {
         EXPECT_NE(line.find("  " + model + "/demo.opt  "), std::string::npos) << line;
         EXPECT_TRUE(line.ends_with("  stopped")) << line;
@@ -396,7 +396,7 @@ TEST_F(KvoptRunTest, SigintAndSigtermStopTheRunWhichIsRecorded) {
     const ProgramResult json = history({"--json"});
     ASSERT_EQ(json.exitCode, 0) << json.err;
     const auto runs = nlohmann::json::parse(json.out);
-    ASSERT_EQ(runs.size(), 2u);
+    ASSERT_EQ(runs.size(), 3u);
     for (const auto& run : runs) {
         EXPECT_EQ(run["outcome"], "stopped");
         EXPECT_EQ(run["signal"], 15); // kvopt stops the model with SIGTERM either way
@@ -514,12 +514,12 @@ TEST_F(KvoptBatchTest, JsonSummaryAndHistoryCarryTheBatchId) {
     EXPECT_FALSE(fs::exists(model + "/started"));
 }
 
-TEST_F(KvoptBatchTest, SigintAndSigtermStopTheBatch) {
+TEST_F(KvoptBatchTest, SigintSigtermAndSighupStopTheBatch) {
     std::vector<std::string> args = {"--model-dir", model, "batch", "--model-exe",
                                      "stand-in",    "-j",  "2"};
     for (const char* name : {"slow1.opt", "slow2.opt", "slow3.opt"})
         args.push_back(runFile(name));
-    for (const int signal : {SIGINT, SIGTERM}) {
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
         fs::remove(model + "/started");
         const Spawned kvopt = spawn_program({kvoptCopy, args, dir.str()}, {});
         ASSERT_GT(kvopt.pid, 0);
@@ -530,7 +530,7 @@ TEST_F(KvoptBatchTest, SigintAndSigtermStopTheBatch) {
         ::kill(kvopt.pid, signal);
         const LaunchResult r = wait_for_child(kvopt.pid);
         EXPECT_FALSE(r.crashed) << "ended by the signal itself";
-        EXPECT_EQ(r.exitCode, signal == SIGINT ? 130 : 143);
+        EXPECT_EQ(r.exitCode, 128 + signal);
         EXPECT_EQ(text_lines(read_file(model + "/started")).size(), 2u);
     }
 }
