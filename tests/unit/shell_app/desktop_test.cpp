@@ -191,29 +191,22 @@ TEST_F(UnsavedChangesTest, FilesOfOneNameKeepARecoveryFileEachForTheUserAlone) {
     RecentFiles recent;
     recent.keepIn(session->stateDir / RecentFiles::kFileName);
     recent.add("/runs/a.opt");
-    RunRecord run;
-    run.start = "2026-03-02T08:00:00+00:00";
-    run.optionsFile = "/runs/a.opt";
-    EXPECT_EQ(append_run_record(session->stateDir / "runs.jsonl", run), "");
+    EXPECT_EQ(append_run_record(session->stateDir / "runs.jsonl", {}), "");
     session->configDir = dir.path() / "config" / "kelvaro";
     ASSERT_TRUE(write_settings(*session));
     Log log;
     ASSERT_TRUE(start_run_log(log, session->stateDir));
-    for (const fs::path& folder : {session->stateDir, session->stateDir.parent_path(),
-                                   session->configDir, session->configDir.parent_path()})
-        EXPECT_EQ(fs::status(folder).permissions(), fs::perms::owner_all) << folder;
     std::size_t files = 0;
-    for (const auto& entry : fs::directory_iterator(session->configDir)) {
-        EXPECT_EQ(entry.status().permissions(), fs::perms::owner_read | fs::perms::owner_write)
-            << entry.path();
-        ++files;
+    for (const fs::path& folder : {session->stateDir, session->configDir}) {
+        EXPECT_EQ(fs::status(folder).permissions(), fs::perms::owner_all) << folder;
+        EXPECT_EQ(fs::status(folder.parent_path()).permissions(), fs::perms::owner_all) << folder;
+        for (const auto& entry : fs::directory_iterator(folder)) {
+            EXPECT_EQ(entry.status().permissions(), fs::perms::owner_read | fs::perms::owner_write)
+                << entry.path();
+            ++files;
+        }
     }
-    for (const auto& entry : fs::directory_iterator(session->stateDir)) {
-        EXPECT_EQ(entry.status().permissions(), fs::perms::owner_read | fs::perms::owner_write)
-            << entry.path();
-        ++files;
-    }
-    EXPECT_EQ(files, 6u); // kv-gui.ini; two recovery files, the recent files, runs.jsonl, the log
+    EXPECT_EQ(files, 6u); // two recovery files, the recent files, runs.jsonl, the log; kv-gui.ini
 }
 
 // A colleague saved other values into the file after the changes were made on it.
