@@ -184,9 +184,17 @@ void register_run_commands(CLI::App& app, Globals& globals) {
                    "outcome, and whether the options file has changed since");
     history->add_flag("--json", historyArgs->json,
                       "Print the recorded lines as a JSON array, each with \"changed_since\"");
-    history->add_option("--limit", historyArgs->limit,
-                        "List the newest N runs; 0 lists all (default: 50 on a terminal, all "
-                        "otherwise and with --json)");
+    history
+        ->add_option("--limit", historyArgs->limit,
+                     "List the newest N runs; 0 lists all (default: 50 on a terminal, all "
+                     "otherwise and with --json)")
+        ->check(CLI::Validator(
+            [](const std::string& text) {
+                return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos
+                           ? std::string()
+                           : text + " is not a number of runs (0 lists them all)";
+            },
+            "N"));
     history->add_option("--since", historyArgs->since,
                         "List the runs started at DATE or later: YYYY-MM-DD or "
                         "YYYY-MM-DDTHH:MM[:SS], local time");

@@ -414,6 +414,7 @@ TEST_F(KvoptRunTest, SigintSigtermAndSighupStopTheRunWhichIsRecorded) {
               nlohmann::json::array({runs.at(0)}));
     EXPECT_EQ(history({"--since", "2000-01-01", "--limit", "0"}).out, history().out);
     EXPECT_EQ(history({"--json", "--since", "2200-01-01"}).out, "[]\n");
+    EXPECT_EQ(history({"--limit", "-1"}).exitCode, 2);
     const ProgramResult bad = history({"--since", "last week"});
     EXPECT_EQ(bad.exitCode, 2);
     EXPECT_EQ(bad.err, "kvopt history: --since last week: not a date (YYYY-MM-DD, "
