@@ -197,8 +197,8 @@ std::optional<int> write_recovery(Session& session, const fs::path& target, bool
     std::ifstream templ(found, std::ios::binary);
     std::istringstream bare(templ ? std::string() : bare_template(copy));
     std::string note = current_general_date_time();
-    if (!session.savedFileHash().empty())
-        note += std::string(kHashNote) + session.savedFileHash() + ")";
+    if (const std::string base = session.savedFileHash(); !base.empty())
+        note += std::string(kHashNote) + base + ")";
     const WriteResult result =
         write_options_stream(copy, templ ? static_cast<std::istream&>(templ) : bare, text,
                              session.rules, note + std::string(kRecoveryNote) + original);

@@ -24,7 +24,8 @@ struct RecoveryFile {
     std::filesystem::path path;
     std::string original;
     // SHA-256 of the original as the changes' session last read or saved it, without the
-    // interface's first line; empty when not known (files of earlier versions).
+    // interface's first line (Session::savedFileHash: kChangedOnDisk when it had changed on
+    // disk already); empty when not known (files of earlier versions).
     std::string originalSha256;
 };
 

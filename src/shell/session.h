@@ -87,9 +87,12 @@ public:
         savedValues_ = std::move(values);
     }
     // The SHA-256 of the current file as last read or saved, without the interface's first
-    // line: what unsaved changes were made on, should the file change on disk meanwhile.
-    // Empty when the file could not be read again.
-    const std::string& savedFileHash() const { return savedFileHash_; }
+    // line: what unsaved changes were made on, should the file change on disk meanwhile. It is
+    // taken when asked for, while the file has the size and time of change it had then (a
+    // read costs no second reading of the file); once it has not, the answer is
+    // kChangedOnDisk, which no hash equals. Empty when no file was read or saved.
+    std::string savedFileHash() const;
+    static constexpr std::string_view kChangedOnDisk = "changed";
 
     // Non-empty while the scenario is a recovered copy of this options file that has no name
     // of its own yet (it lies in the state directory): Save asks for one, as Save as does.
@@ -114,8 +117,17 @@ public:
     }
 
 private:
+    // The current file as last read or saved: where it is, its time of change and size.
+    struct FileStamp {
+        std::string path;
+        std::filesystem::file_time_type time;
+        std::uintmax_t size = 0;
+        bool operator==(const FileStamp&) const = default;
+    };
+    static std::optional<FileStamp> stamp_of(const std::string& path);
+
     std::optional<ScenarioSnapshot> savedValues_;
-    std::string savedFileHash_;
+    std::optional<FileStamp> savedStamp_;
     std::vector<std::pair<int, std::function<void()>>> replacingListeners_;
     int lastListener_ = 0;
 };

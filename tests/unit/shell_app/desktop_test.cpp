@@ -243,6 +243,14 @@ TEST_F(UnsavedChangesTest, ARecoveryOverAChangedFileOpensAsAnUntitledCopy) {
     EXPECT_EQ(read_file(model + "/test1.opt"), theirs);
     EXPECT_NE(read_file(model + "/mine.opt").find("Title 1            : MINE"), std::string::npos);
     EXPECT_TRUE(session->untitledCopyOf.empty());
+
+    // A save of the colleague's before the changes were first kept counts as well.
+    ASSERT_EQ(read_options_file(*session, model + "/test1.opt"), ReadOutcome::Loaded);
+    sc().title1str = "MINE AGAIN";
+    writeFile("model/test1.opt", complete_options_file());
+    ASSERT_TRUE(write_recovery_file(*session));
+    ASSERT_EQ(find_recovery_files(session->stateDir).size(), 1u);
+    EXPECT_EQ(find_recovery_files(session->stateDir)[0].originalSha256, Session::kChangedOnDisk);
 }
 
 // While the program runs, the recovery file follows the edits: a crash loses nothing.
