@@ -1,7 +1,7 @@
 # Run at install time: writes KV_DESKTOP_ENTRY from KV_DESKTOP_TEMPLATE with Exec naming the
 # installed kvgui by its full path under the install prefix (without DESTDIR, which only
 # stages the files). A path holding a reserved character is quoted and escaped as the
-# Desktop Entry Specification asks.
+# freedesktop.org rules for desktop entries ask.
 if(IS_ABSOLUTE "${KV_BINDIR}")
     set(exec "${KV_BINDIR}/kvgui")
 else()
