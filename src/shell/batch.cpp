@@ -455,11 +455,11 @@ std::string batch_over_line(const std::vector<BatchRun>& runs) {
 
 std::string batch_shown_path(const std::string& path, const fs::path& relativeTo) {
     if (relativeTo.empty() || path.empty())
-        return path;
+        return escape_control_characters(path);
     const fs::path rel = fs::path(path).lexically_relative(relativeTo);
     if (rel.empty() || *rel.begin() == "..")
-        return path;
-    return rel.string();
+        return escape_control_characters(path);
+    return escape_control_characters(rel.string());
 }
 
 std::string batch_finished_line(const BatchRun& run, const fs::path& relativeTo) {
@@ -474,7 +474,7 @@ std::string batch_finished_line(const BatchRun& run, const fs::path& relativeTo)
     if (!run.messages.empty()) {
         std::string message = run.messages.front();
         std::replace(message.begin(), message.end(), '\n', ' ');
-        line += "  " + message;
+        line += "  " + escape_control_characters(message);
     }
     return line;
 }

@@ -174,7 +174,7 @@ std::string batch_progress_line(const BatchProgress& progress);
 std::string batch_over_line(const std::vector<BatchRun>& runs);
 
 // A path as the summary shows it: relative to `relativeTo` when it lies under it (empty:
-// always the full path).
+// always the full path), control characters escaped.
 std::string batch_shown_path(const std::string& path, const std::filesystem::path& relativeTo);
 
 // The line of one finished run where no progress line can be redrawn (not a terminal):

@@ -188,6 +188,8 @@ CommandOutcome file_open_recent(Session& session, const std::string& path) {
 CommandOutcome file_save(Session& session) {
     if (session.modelRunning)
         return CommandOutcome::Refused;
+    if (!session.untitledCopyOf.empty())
+        return file_save_as(session);
     try {
         save_in_place(session);
         make_program_dir_current(session);
@@ -197,14 +199,17 @@ CommandOutcome file_save(Session& session) {
     }
 }
 
-CommandOutcome file_save_as(Session& session) {
-    if (session.modelRunning)
-        return CommandOutcome::Refused;
+namespace {
+
+CommandOutcome save_as(Session& session) {
     Scenario& sc = session.scenario;
     const SaveAsSnapshot before(sc);
     try {
         refuse_empty_scenario(session);
         FileDialogRequest r = file_menu_request(session, "Save option file as ", sc.optfile);
+        // A recovered copy is offered a name beside the file it was recovered from.
+        if (!session.untitledCopyOf.empty())
+            r.initialDir = fs::path(session.untitledCopyOf).parent_path().string();
         r.promptOverwrite = true;
         std::optional<FileChoice> choice;
         do {
@@ -270,6 +275,17 @@ CommandOutcome file_save_as(Session& session) {
     } catch (const std::exception& e) {
         return trap(session, kSaveAsStep, e);
     }
+}
+
+} // namespace
+
+CommandOutcome file_save_as(Session& session) {
+    if (session.modelRunning)
+        return CommandOutcome::Refused;
+    const CommandOutcome outcome = save_as(session);
+    if (outcome == CommandOutcome::Done)
+        session.untitledCopyOf.clear();
+    return outcome;
 }
 
 } // namespace kv

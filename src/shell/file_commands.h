@@ -36,7 +36,8 @@ ReadOutcome read_options_file(Session& session, const std::string& path);
 // File > Recent Files: reads the listed file after the unsaved-changes question. A file that
 // is gone is taken off the list with "Options file not found: " and its path.
 CommandOutcome file_open_recent(Session& session, const std::string& path);
-// File > Save: saves the scenario over the current options file.
+// File > Save: saves the scenario over the current options file; a recovered copy without a
+// name of its own goes through Save as.
 CommandOutcome file_save(Session& session);
 // File > Save as: saves the scenario under a new name, which becomes the current file, with
 // message and output data files named after it.

@@ -4,7 +4,9 @@
 #include <system_error>
 
 #ifndef _WIN32
+#include <fcntl.h>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -56,6 +58,30 @@ FileLocations file_locations(const fs::path& programDir, bool besideProgram,
         return {programDir, programDir};
     return {base_directory(env, "XDG_CONFIG_HOME", ".config") / "kelvaro",
             base_directory(env, "XDG_STATE_HOME", fs::path(".local") / "state") / "kelvaro"};
+}
+
+bool make_private_directories(const fs::path& dir) {
+    std::error_code ec;
+#ifndef _WIN32
+    fs::path made;
+    for (const fs::path& part : dir) {
+        made /= part;
+        // EEXIST also when another process made it meanwhile; is_directory decides.
+        if (!made.empty() && !fs::exists(made, ec))
+            ::mkdir(made.c_str(), 0700);
+    }
+#else
+    fs::create_directories(dir, ec);
+#endif
+    return fs::is_directory(dir, ec);
+}
+
+void create_private_file(const fs::path& file) {
+#ifndef _WIN32
+    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    if (fd >= 0)
+        ::close(fd);
+#endif
 }
 
 fs::path program_directory() {

@@ -35,6 +35,16 @@ bool keeps_files_beside_program(const std::filesystem::path& programDir);
 FileLocations file_locations(const std::filesystem::path& programDir, bool besideProgram,
                              const EnvironmentLookup& env);
 
+// The program's own files hold whole options files and every run's paths: the folders it
+// makes for them are the user's alone (0700), and so are the files (0600). Files and folders
+// that exist already keep their permissions.
+//
+// Makes `dir` and every missing folder above it; true when `dir` is a folder afterwards.
+bool make_private_directories(const std::filesystem::path& dir);
+// Creates `file` empty, readable and writable by the user alone, unless it exists (or its
+// folder does not). For writers that then open it as a stream.
+void create_private_file(const std::filesystem::path& file);
+
 // The directory of the running program's file.
 std::filesystem::path program_directory();
 

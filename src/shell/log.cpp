@@ -1,9 +1,12 @@
 #include "shell/log.h"
 
+#include "shell/file_locations.h"
+
 namespace kv {
 
 bool Log::open(const std::filesystem::path& path) {
     close();
+    create_private_file(path);
     file_.open(path, std::ios::out | std::ios::trunc | std::ios::binary);
     if (!file_)
         return false;

@@ -1,6 +1,7 @@
 #include "shell/recent_files.h"
 
 #include "optionsfile/reader.h"
+#include "shell/file_locations.h"
 
 #include <algorithm>
 #include <fstream>
@@ -52,8 +53,9 @@ void RecentFiles::store() const {
     // Written beside the list and renamed over it, so a reader never sees half a list. The
     // list is a convenience: a failure to keep it is not reported.
     std::error_code ec;
-    fs::create_directories(file_.parent_path(), ec);
+    make_private_directories(file_.parent_path());
     const fs::path temporary = file_.string() + ".new";
+    create_private_file(temporary);
     {
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
         for (const auto& path : paths_)

@@ -2,7 +2,9 @@
 
 #include "optionsfile/format.h"
 #include "shell/dialog_helpers.h"
+#include "shell/file_locations.h"
 #include "shell/session.h"
+#include "shell/text.h"
 
 #include <algorithm>
 #include <cctype>
@@ -13,6 +15,7 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <glib.h>
 #include <iterator>
 #include <memory>
@@ -58,19 +61,54 @@ RecordedFile recorded_file(const std::string& path) {
     return file;
 }
 
-nlohmann::ordered_json file_json(const RecordedFile& file) {
-    return {{"path", file.path}, {"size", file.size ? json(*file.size) : json(nullptr)}};
+// A name that is not UTF-8 (a Latin-1 file name) cannot be a JSON string as it is: beside
+// the readable text, where the dump puts U+FFFD for each such byte, the line keeps the name's
+// bytes under the key + "_bytes", with "%" and every byte outside printable ASCII as "%XX".
+constexpr std::string_view kBytesSuffix = "_bytes";
+
+std::string percent_encoded(std::string_view bytes) {
+    std::string text;
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte > 0x20 && byte < 0x7F && c != '%') {
+            text += c;
+            continue;
+        }
+        char buf[4];
+        std::snprintf(buf, sizeof buf, "%%%02X", byte);
+        text += buf;
+    }
+    return text;
 }
 
-RecordedFile file_of(const json& j) {
-    RecordedFile file;
-    if (!j.is_object())
-        return file;
-    if (const auto p = j.find("path"); p != j.end() && p->is_string())
-        file.path = p->get<std::string>();
-    if (const auto s = j.find("size"); s != j.end() && s->is_number_unsigned())
-        file.size = s->get<std::uintmax_t>();
-    return file;
+std::optional<std::string> percent_decoded(std::string_view text) {
+    std::string bytes;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '%') {
+            bytes += text[i];
+            continue;
+        }
+        const int high = i + 1 < text.size() ? g_ascii_xdigit_value(text[i + 1]) : -1;
+        const int low = i + 2 < text.size() ? g_ascii_xdigit_value(text[i + 2]) : -1;
+        if (high < 0 || low < 0)
+            return std::nullopt;
+        bytes += static_cast<char>(high * 16 + low);
+        i += 2;
+    }
+    return bytes;
+}
+
+void put_name(nlohmann::ordered_json& j, const std::string& key, const std::string& name) {
+    j[key] = name;
+    if (!g_utf8_validate(name.data(), static_cast<gssize>(name.size()), nullptr))
+        j[key + std::string(kBytesSuffix)] = percent_encoded(name);
+}
+
+nlohmann::ordered_json file_json(const RecordedFile& file) {
+    nlohmann::ordered_json j = nlohmann::ordered_json::object();
+    put_name(j, "path", file.path);
+    j["size"] = file.size ? json(*file.size) : json(nullptr);
+    return j;
 }
 
 template <class T> std::optional<T> optional_of(const json& j, const char* key) {
@@ -88,6 +126,24 @@ template <class T> std::optional<T> optional_of(const json& j, const char* key) 
 
 std::string string_of(const json& j, const char* key) {
     return optional_of<std::string>(j, key).value_or("");
+}
+
+// The name recorded under `key`: its bytes when the line keeps them.
+std::string name_of(const json& j, const char* key) {
+    if (const auto bytes = optional_of<std::string>(j, (key + std::string(kBytesSuffix)).c_str()))
+        if (auto name = percent_decoded(*bytes))
+            return std::move(*name);
+    return string_of(j, key);
+}
+
+RecordedFile file_of(const json& j) {
+    RecordedFile file;
+    if (!j.is_object())
+        return file;
+    file.path = name_of(j, "path");
+    if (const auto s = j.find("size"); s != j.end() && s->is_number_unsigned())
+        file.size = s->get<std::uintmax_t>();
+    return file;
 }
 
 std::optional<std::string> read_whole_file(const std::string& path) {
@@ -212,22 +268,22 @@ RunRecord run_record(const RunFacts& facts, const LaunchResult& launch) {
 
 std::string history_line(const RunRecord& r) {
     // The keys in the order people read them.
-    const nlohmann::ordered_json j = {
+    nlohmann::ordered_json j = {
         {"start", r.start},
         {"end", r.end},
         {"duration_s", r.durationSeconds},
-        {"options_file", r.optionsFile},
-        {"options_sha256", r.options.sha256},
-        {"options_sha256_no_header", r.options.sha256NoHeader},
-        {"model", r.model},
-        {"outcome", outcome_text(r.outcome)},
-        {"exit_status", r.exitStatus ? json(*r.exitStatus) : json(nullptr)},
-        {"signal", r.signal ? json(*r.signal) : json(nullptr)},
-        {"message_file", file_json(r.messageFile)},
-        {"output_file", file_json(r.outputFile)},
-        {"batch", r.batch ? json(*r.batch) : json(nullptr)},
     };
-    // A path that is not valid UTF-8 must not cost the run its record.
+    put_name(j, "options_file", r.optionsFile);
+    j["options_sha256"] = r.options.sha256;
+    j["options_sha256_no_header"] = r.options.sha256NoHeader;
+    put_name(j, "model", r.model);
+    j["outcome"] = outcome_text(r.outcome);
+    j["exit_status"] = r.exitStatus ? json(*r.exitStatus) : json(nullptr);
+    j["signal"] = r.signal ? json(*r.signal) : json(nullptr);
+    j["message_file"] = file_json(r.messageFile);
+    j["output_file"] = file_json(r.outputFile);
+    j["batch"] = r.batch ? json(*r.batch) : json(nullptr);
+    // The readable text of a name that is not UTF-8; its bytes are kept beside it.
     return j.dump(-1, ' ', false, json::error_handler_t::replace);
 }
 
@@ -237,7 +293,7 @@ std::optional<RunRecord> parse_history_line(std::string_view line) {
         return std::nullopt;
     RunRecord r;
     r.start = string_of(j, "start");
-    r.optionsFile = string_of(j, "options_file");
+    r.optionsFile = name_of(j, "options_file");
     const auto outcome = outcome_of(string_of(j, "outcome"));
     if (!parse_iso8601(r.start) || r.optionsFile.empty() || !outcome)
         return std::nullopt;
@@ -247,7 +303,7 @@ std::optional<RunRecord> parse_history_line(std::string_view line) {
         r.durationSeconds = d->get<double>();
     r.options.sha256 = string_of(j, "options_sha256");
     r.options.sha256NoHeader = string_of(j, "options_sha256_no_header");
-    r.model = string_of(j, "model");
+    r.model = name_of(j, "model");
     r.exitStatus = optional_of<int>(j, "exit_status");
     r.signal = optional_of<int>(j, "signal");
     if (const auto m = j.find("message_file"); m != j.end())
@@ -261,11 +317,10 @@ std::optional<RunRecord> parse_history_line(std::string_view line) {
 #ifndef _WIN32
 
 std::string append_run_record(const fs::path& file, const RunRecord& record) {
-    std::error_code ec;
     if (file.has_parent_path())
-        fs::create_directories(file.parent_path(), ec);
+        make_private_directories(file.parent_path());
     // Read access too: the file's last byte is looked at.
-    const int fd = ::open(file.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    const int fd = ::open(file.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
     if (fd < 0)
         return std::strerror(errno);
     std::string text = history_line(record) + "\n";
@@ -294,37 +349,87 @@ std::string append_run_record(const fs::path& file, const RunRecord& record) {
 
 #endif
 
-std::vector<HistoryEntry> read_run_history(const fs::path& file) {
-    struct Dated {
-        std::chrono::system_clock::time_point start;
-        std::size_t order;
-        HistoryEntry entry;
-    };
-    std::vector<Dated> runs;
-    std::ifstream in(file, std::ios::binary);
+namespace {
+
+// Where a run's line lies in the file, and when the run started.
+struct IndexedLine {
+    std::chrono::system_clock::time_point start;
+    std::uint64_t offset = 0;
+    std::size_t length = 0;
+    std::size_t order = 0;
+};
+
+// The start time of a line, read without parsing the rest where the line begins as this
+// program writes it; nullopt when it has none.
+std::optional<std::chrono::system_clock::time_point> line_start(std::string_view line) {
+    constexpr std::string_view kLead = "{\"start\":\"";
+    if (line.starts_with(kLead)) {
+        const auto close = line.find('"', kLead.size());
+        if (close != std::string_view::npos)
+            return parse_iso8601(line.substr(kLead.size(), close - kLead.size()));
+    }
+    const json j = json::parse(line, nullptr, false);
+    if (!j.is_object())
+        return std::nullopt;
+    return parse_iso8601(string_of(j, "start"));
+}
+
+// Every line with a start time, selected by `since`, newest start first; of two runs started
+// in the same second, the one recorded later.
+std::vector<IndexedLine> index_lines(std::istream& in, const HistorySelection& selection) {
+    std::vector<IndexedLine> lines;
     std::string line;
+    std::uint64_t offset = 0;
     while (std::getline(in, line)) {
+        const std::uint64_t next = offset + line.size() + 1;
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
-        auto record = parse_history_line(line);
-        if (!record)
-            continue;
-        const auto start = *parse_iso8601(record->start);
-        runs.push_back({start, runs.size(), {std::move(*record), line}});
+        const auto start = line_start(line);
+        if (start && (!selection.since || *start >= *selection.since))
+            lines.push_back({*start, offset, line.size(), lines.size()});
+        offset = next;
     }
-    // Newest start first; of two runs started in the same second, the one recorded later.
-    std::sort(runs.begin(), runs.end(), [](const Dated& a, const Dated& b) {
+    std::sort(lines.begin(), lines.end(), [](const IndexedLine& a, const IndexedLine& b) {
         return a.start != b.start ? a.start > b.start : a.order > b.order;
     });
+    return lines;
+}
+
+} // namespace
+
+bool visit_run_history(const fs::path& file, const HistorySelection& selection,
+                       const std::function<void(HistoryEntry&&)>& visit) {
+    std::ifstream in(file, std::ios::binary);
+    const std::vector<IndexedLine> lines = index_lines(in, selection);
+    // Only the lines shown are parsed in full, one at a time: the file is read twice, but
+    // never held whole.
+    in.clear();
+    std::size_t shown = 0;
+    std::string line;
+    for (const IndexedLine& at : lines) {
+        if (selection.limit && shown == *selection.limit)
+            return true;
+        line.resize(at.length);
+        if (!in.seekg(static_cast<std::streamoff>(at.offset)) ||
+            !in.read(line.data(), static_cast<std::streamsize>(at.length)))
+            break;
+        if (auto record = parse_history_line(line)) {
+            ++shown;
+            visit({std::move(*record), line});
+        }
+    }
+    return false;
+}
+
+std::vector<HistoryEntry> read_run_history(const fs::path& file) {
     std::vector<HistoryEntry> entries;
-    entries.reserve(runs.size());
-    for (auto& r : runs)
-        entries.push_back(std::move(r.entry));
+    visit_run_history(file, {}, [&entries](HistoryEntry&& e) { entries.push_back(std::move(e)); });
     return entries;
 }
 
-bool options_changed_since(const RunRecord& record) {
-    const auto now = fingerprint_options_file(record.optionsFile);
+namespace {
+
+bool differs(const RunRecord& record, const std::optional<OptionsFingerprint>& now) {
     if (!now)
         return true;
     if (now->sha256 == record.options.sha256)
@@ -333,7 +438,21 @@ bool options_changed_since(const RunRecord& record) {
            now->sha256NoHeader != record.options.sha256NoHeader;
 }
 
-HistoryRow history_row(const RunRecord& record) {
+} // namespace
+
+bool options_changed_since(const RunRecord& record) {
+    return differs(record, fingerprint_options_file(record.optionsFile));
+}
+
+bool OptionsChangeCheck::changedSince(const RunRecord& record) {
+    auto found = now_.find(record.optionsFile);
+    if (found == now_.end())
+        found =
+            now_.emplace(record.optionsFile, fingerprint_options_file(record.optionsFile)).first;
+    return differs(record, found->second);
+}
+
+HistoryRow history_row(const RunRecord& record, OptionsChangeCheck& check) {
     HistoryRow row;
     row.time = record.start.substr(0, 19);
     if (row.time.size() > 10 && row.time[10] == 'T')
@@ -345,13 +464,19 @@ HistoryRow history_row(const RunRecord& record) {
         row.outcome += " (signal " + std::to_string(*record.signal) + ")";
     else if (record.outcome == HistoryOutcome::Failed && record.exitStatus)
         row.outcome += " (exit status " + std::to_string(*record.exitStatus) + ")";
-    row.optionsChanged = options_changed_since(record);
+    row.optionsChanged = check.changedSince(record);
     row.messageFile = record.messageFile.path;
     return row;
 }
 
+HistoryRow history_row(const RunRecord& record) {
+    OptionsChangeCheck check;
+    return history_row(record, check);
+}
+
 std::string history_row_text(const HistoryRow& row) {
-    std::string text = row.time + "  " + row.optionsFile + "  " + row.duration + "  " + row.outcome;
+    std::string text = row.time + "  " + escape_control_characters(row.optionsFile) + "  " +
+                       row.duration + "  " + row.outcome;
     if (row.optionsChanged)
         text += "  " + std::string(kOptionsChangedNote);
     return text;
@@ -406,6 +531,9 @@ std::optional<std::chrono::system_clock::time_point> parse_iso8601(std::string_v
     }
     if (i != str.size() || mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59 || s > 60)
         return std::nullopt;
+    // The clock counts nanoseconds: it holds the years 1678 to 2261.
+    if (y < 1678 || y > 2261)
+        return std::nullopt;
     const std::chrono::year_month_day ymd{std::chrono::year(y), std::chrono::month(mo),
                                           std::chrono::day(d)};
     if (!ymd.ok())
@@ -413,6 +541,40 @@ std::optional<std::chrono::system_clock::time_point> parse_iso8601(std::string_v
     const auto local = std::chrono::sys_days(ymd) + std::chrono::hours(h) +
                        std::chrono::minutes(mi) + std::chrono::seconds(s);
     return std::chrono::system_clock::time_point(local - std::chrono::seconds(offset));
+}
+
+std::optional<std::chrono::system_clock::time_point> parse_history_date(std::string_view text) {
+    if (const auto exact = parse_iso8601(text))
+        return exact;
+    // Local time: a date, with a time of day after "T" or a blank, its seconds optional.
+    int y = 0, mo = 0, d = 0, h = 0, mi = 0, sec = 0, n = 0;
+    const std::string str(text);
+    char sep = 0;
+    const int fields = std::sscanf(str.c_str(), "%4d-%2d-%2d%n%c%2d:%2d%n:%2d%n", &y, &mo, &d, &n,
+                                   &sep, &h, &mi, &n, &sec, &n);
+    const bool dateOnly = fields == 3 && n == 10;
+    const bool minutes = fields == 6 && n == 16;
+    const bool seconds = fields == 7 && n == 19;
+    if (!(dateOnly || ((minutes || seconds) && (sep == 'T' || sep == ' '))) ||
+        static_cast<std::size_t>(n) != str.size())
+        return std::nullopt;
+    // Checked as a time with an offset, then taken as local time.
+    char iso[32];
+    std::snprintf(iso, sizeof iso, "%04d-%02d-%02dT%02d:%02d:%02dZ", y, mo, d, h, mi, sec);
+    if (!parse_iso8601(iso))
+        return std::nullopt;
+    std::tm local{};
+    local.tm_year = y - 1900;
+    local.tm_mon = mo - 1;
+    local.tm_mday = d;
+    local.tm_hour = h;
+    local.tm_min = mi;
+    local.tm_sec = sec;
+    local.tm_isdst = -1;
+    const std::time_t t = std::mktime(&local);
+    if (t == static_cast<std::time_t>(-1))
+        return std::nullopt;
+    return std::chrono::system_clock::from_time_t(t);
 }
 
 } // namespace kv

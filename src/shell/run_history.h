@@ -5,9 +5,11 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace kv {
@@ -106,9 +108,36 @@ struct HistoryEntry {
 // The runs of the file, newest start first; damaged lines are skipped. No file: no runs.
 std::vector<HistoryEntry> read_run_history(const std::filesystem::path& file);
 
+// Which runs a listing shows: the newest `limit` (none: all) of those started at `since` or
+// later.
+struct HistorySelection {
+    std::optional<std::size_t> limit;
+    std::optional<std::chrono::system_clock::time_point> since;
+};
+
+// Hands each selected run of the file to `visit`, newest start first, damaged lines skipped,
+// holding one run at a time however long the history. True when the limit left runs out.
+bool visit_run_history(const std::filesystem::path& file, const HistorySelection& selection,
+                       const std::function<void(HistoryEntry&&)>& visit);
+
+// The time a listing's --since gives: "2026-07-12" (the start of that day), "2026-07-12
+// 20:05" or "2026-07-12T20:05:09", local time, or a time with its UTC offset as the history
+// records it. Nullopt for anything else.
+std::optional<std::chrono::system_clock::time_point> parse_history_date(std::string_view text);
+
 // Whether the options file has changed since the run: it is gone or unreadable, or its hash
 // differs now. A difference in the interface's first line alone is no change.
 bool options_changed_since(const RunRecord& record);
+
+// The same for many runs, each options file read once: a history lists the same files over
+// and over.
+class OptionsChangeCheck {
+public:
+    bool changedSince(const RunRecord& record);
+
+private:
+    std::unordered_map<std::string, std::optional<OptionsFingerprint>> now_;
+};
 
 // A run as the history window and kvopt history list it.
 struct HistoryRow {
@@ -120,8 +149,10 @@ struct HistoryRow {
     std::string messageFile;
 };
 
+HistoryRow history_row(const RunRecord& record, OptionsChangeCheck& check);
 HistoryRow history_row(const RunRecord& record);
-// The row as one line of text, columns separated by two blanks.
+// The row as one line of text, columns separated by two blanks, control characters in the
+// file's name escaped.
 std::string history_row_text(const HistoryRow& row);
 
 // A duration as the history shows it: "4.2 s" under a minute, then "12:05", "1:02:03".

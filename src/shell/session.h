@@ -54,6 +54,9 @@ public:
     std::vector<std::string> arguments; // the command line, shown by the about window
     // True while the core model runs: a second run and the File commands are refused.
     bool modelRunning = false;
+    // The run has ended (a signal may end it while a question waits): from then on nobody
+    // answers, so a No that closes a question decides nothing.
+    bool ended = false;
     // The options files opened or saved last (kept in a file only when given one).
     RecentFiles recentFiles;
 
@@ -83,6 +86,18 @@ public:
     void setSavedValues(std::optional<ScenarioSnapshot> values) {
         savedValues_ = std::move(values);
     }
+    // The SHA-256 of the current file as last read or saved, without the interface's first
+    // line: what unsaved changes were made on, should the file change on disk meanwhile. It is
+    // taken when asked for, while the file has the size and time of change it had then (a
+    // read costs no second reading of the file); once it has not, the answer is
+    // kChangedOnDisk, which no hash equals. Empty when no file was read or saved.
+    std::string savedFileHash() const;
+    static constexpr std::string_view kChangedOnDisk = "changed";
+
+    // Non-empty while the scenario is a recovered copy of this options file that has no name
+    // of its own yet (it lies in the state directory): Save asks for one, as Save as does.
+    // Reading another file or a Save as ends it.
+    std::string untitledCopyOf;
 
     // Whoever holds values taken from the scenario (an open dialog) listens here: a read of
     // another options file is about to replace the scenario, so such values must be dropped,
@@ -95,13 +110,24 @@ public:
     void removeListener(int id) {
         std::erase_if(replacingListeners_, [id](const auto& l) { return l.first == id; });
     }
-    void scenarioReplacing() const {
+    void scenarioReplacing() {
+        untitledCopyOf.clear();
         for (const auto& listener : replacingListeners_)
             listener.second();
     }
 
 private:
+    // The current file as last read or saved: where it is, its time of change and size.
+    struct FileStamp {
+        std::string path;
+        std::filesystem::file_time_type time;
+        std::uintmax_t size = 0;
+        bool operator==(const FileStamp&) const = default;
+    };
+    static std::optional<FileStamp> stamp_of(const std::string& path);
+
     std::optional<ScenarioSnapshot> savedValues_;
+    std::optional<FileStamp> savedStamp_;
     std::vector<std::pair<int, std::function<void()>>> replacingListeners_;
     int lastListener_ = 0;
 };

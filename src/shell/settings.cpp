@@ -2,6 +2,7 @@
 
 #include "optionsfile/reader.h"
 #include "shell/dialog_helpers.h"
+#include "shell/file_locations.h"
 #include "shell/session.h"
 
 #include <fstream>
@@ -36,9 +37,9 @@ std::string settings_file_text(const Settings& settings, std::string_view optfil
 }
 
 bool write_settings(Session& session) {
-    std::error_code ec;
-    std::filesystem::create_directories(session.configDir, ec);
+    make_private_directories(session.configDir);
     const auto path = session.configDir / std::string(Settings::kFileName);
+    create_private_file(path);
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << settings_file_text(session.settings, session.scenario.optfile,
                               session.scenario.newoptfile);

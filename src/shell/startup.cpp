@@ -121,6 +121,7 @@ bool select_access(Session& session) {
 }
 
 void fini(Session& session) {
+    session.ended = true;
     end_run_log(session.log);
 }
 

@@ -43,7 +43,8 @@ bool name_new_option_file(Session& session);
 bool select_data_dir(Session& session);
 bool select_access(Session& session);
 
-// The end of the run: "Ending run" and a line of 28 asterisks to the log, which is closed.
+// The end of the run: "Ending run" and a line of 28 asterisks to the log, which is closed;
+// the session is `ended`.
 void fini(Session& session);
 
 } // namespace kv

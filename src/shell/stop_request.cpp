@@ -50,6 +50,7 @@ void StopRequest::request(int signal) noexcept {
 struct StopOnTerminationSignals::Saved {
     struct sigaction interrupt {};
     struct sigaction terminate {};
+    struct sigaction hangup {};
 };
 
 StopOnTerminationSignals::StopOnTerminationSignals(StopRequest& request)
@@ -61,11 +62,16 @@ StopOnTerminationSignals::StopOnTerminationSignals(StopRequest& request)
     sa.sa_flags = SA_RESTART;
     sigaction(SIGINT, &sa, &saved_->interrupt);
     sigaction(SIGTERM, &sa, &saved_->terminate);
+    // The terminal closed: the same stop. Under nohup the hangup stays ignored.
+    sigaction(SIGHUP, nullptr, &saved_->hangup);
+    if (saved_->hangup.sa_handler != SIG_IGN)
+        sigaction(SIGHUP, &sa, nullptr);
 }
 
 StopOnTerminationSignals::~StopOnTerminationSignals() {
     sigaction(SIGINT, &saved_->interrupt, nullptr);
     sigaction(SIGTERM, &saved_->terminate, nullptr);
+    sigaction(SIGHUP, &saved_->hangup, nullptr);
     signal_target.store(nullptr);
 }
 

@@ -30,8 +30,9 @@ private:
                   "a signal handler may only touch lock-free atomics");
 };
 
-// While it lives, SIGINT and SIGTERM no longer end the process: they make `request`, so
-// the program can stop its children and end in order. One at a time per process; the
+// While it lives, SIGINT, SIGTERM and SIGHUP (the terminal closed; unless it is ignored, as
+// under nohup) no longer end the process: they make `request`, so the program can stop its
+// children and end in order. One at a time per process; the
 // previous handlers come back when it goes.
 class StopOnTerminationSignals {
 public:
@@ -46,7 +47,7 @@ private:
 };
 
 // The exit status of a program that ended because of `signal`, as a shell reports it:
-// 130 for SIGINT, 143 for SIGTERM.
+// 130 for SIGINT, 143 for SIGTERM, 129 for SIGHUP.
 constexpr int exit_status_for_signal(int signal) {
     return 128 + signal;
 }

@@ -1,6 +1,8 @@
 #include "shell/text.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <glib.h>
 
 namespace kv {
 
@@ -67,6 +69,49 @@ std::string mid(std::string_view text, std::size_t start1, std::size_t count) {
     if (start1 == 0 || start1 > text.size())
         return {};
     return std::string(text.substr(start1 - 1, count));
+}
+
+std::string escape_control_characters(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    const auto escape = [&out](const char* format, unsigned value) {
+        char buf[8];
+        std::snprintf(buf, sizeof buf, format, value);
+        out += buf;
+    };
+    for (std::size_t i = 0; i < text.size();) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte >= 0x20 && byte < 0x7F) {
+            out += text[i++];
+            continue;
+        }
+        if (byte < 0x80) {
+            const char* named = byte == '\n'   ? "\\n"
+                                : byte == '\r' ? "\\r"
+                                : byte == '\t' ? "\\t"
+                                               : nullptr;
+            if (named != nullptr)
+                out += named;
+            else
+                escape("\\x%02x", byte);
+            ++i;
+            continue;
+        }
+        const gunichar c =
+            g_utf8_get_char_validated(text.data() + i, static_cast<gssize>(text.size() - i));
+        if (c == static_cast<gunichar>(-1) || c == static_cast<gunichar>(-2)) {
+            escape("\\x%02x", byte);
+            ++i;
+            continue;
+        }
+        const auto length = static_cast<std::size_t>(g_unichar_to_utf8(c, nullptr));
+        if (c < 0xA0)
+            escape("\\u%04x", c); // a C1 control: some terminals obey it
+        else
+            out.append(text.substr(i, length));
+        i += length;
+    }
+    return out;
 }
 
 std::string colon_value_keep_case(std::string_view line) {

@@ -21,6 +21,11 @@ bool iequals(std::string_view a, std::string_view b);
 std::string mid(std::string_view text, std::size_t start1,
                 std::size_t count = std::string_view::npos);
 
+// The text as one printable line for a terminal: control characters are shown as escapes
+// ("\n", "\t", "\x1b", "\u009b" for C1 controls) and bytes that are not UTF-8 as "\xe9",
+// so a name can neither break a listing's lines nor send the terminal a command.
+std::string escape_control_characters(std::string_view text);
+
 // The value after the first colon of a line, trimmed and upper-cased; the whole line so
 // treated when it has no colon.
 std::string colon_value(std::string_view line);

@@ -27,6 +27,15 @@ for f in "share/applications/$id.desktop" "share/icons/hicolor/scalable/apps/$id
 done
 
 desktop-file-validate "$prefix/share/applications/$id.desktop"
+# The entry starts the installed program by its full path, whatever the session's PATH.
+exec_line=$(grep '^Exec=' "$prefix/share/applications/$id.desktop")
+[ "$exec_line" = "Exec=$prefix/bin/kvgui" ] || fail "the desktop entry says $exec_line"
+# A prefix with a blank and a dollar sign is quoted and escaped as the desktop's rules ask.
+odd="$work/my \$apps"
+cmake --install "$build" --prefix "$odd" >/dev/null
+desktop-file-validate "$odd/share/applications/$id.desktop"
+exec_line=$(grep '^Exec=' "$odd/share/applications/$id.desktop")
+[ "$exec_line" = "Exec=\"$work/my \\\\\$apps/bin/kvgui\"" ] || fail "the desktop entry says $exec_line"
 appstreamcli validate --no-net "$prefix/share/metainfo/$id.metainfo.xml" >/dev/null ||
     appstreamcli validate --no-net "$prefix/share/metainfo/$id.metainfo.xml"
 grep -q '^<svg' "$prefix/share/icons/hicolor/scalable/apps/$id.svg" || fail "the icon is no SVG"

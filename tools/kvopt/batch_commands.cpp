@@ -78,8 +78,8 @@ CLI::App* register_batch_commands(CLI::App& app, Globals& globals) {
     batch->add_option("--model-exe", args->modelExe,
                       "Core model executable in the model directory (default: from kv-gui.ini)");
     batch->footer("Exit status: 0 when every file ran and its model ended with status 0; 1 "
-                  "otherwise (a refused file included); 130 or 143 when Ctrl-C or SIGTERM "
-                  "stopped the batch; 2 usage error.");
+                  "otherwise (a refused file included); 130, 143 or 129 when Ctrl-C, SIGTERM "
+                  "or SIGHUP stopped the batch; 2 usage error.");
     auto slurm = std::make_shared<SlurmArgs>();
     add_slurm_options(*batch, *slurm, globals);
     batch->callback([&globals, args, slurm] {

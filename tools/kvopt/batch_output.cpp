@@ -1,6 +1,7 @@
 #include "batch_output.h"
 
 #include "shell/session.h"
+#include "shell/text.h"
 
 #include <algorithm>
 #include <iostream>
@@ -69,13 +70,13 @@ void print_preflight(std::ostream& out, const kv::BatchPreflight& preflight,
             continue;
         out << "Refused: " << kv::batch_shown_path(file.run.optionsFile, relativeTo) << '\n';
         // Each message indented under its file, its later lines too ("... packet in the
-        // options file.\nThe options file is corrupted.").
+        // options file.\nThe options file is corrupted."); a name in a line is shown escaped.
         for (const std::string& message : messages) {
-            std::string indented = "  " + message;
-            for (auto at = indented.find('\n'); at != std::string::npos;
-                 at = indented.find('\n', at + 1))
-                indented.insert(at + 1, "  ");
-            out << indented << '\n';
+            for (std::size_t from = 0, at = 0; at != std::string::npos; from = at + 1) {
+                at = message.find('\n', from);
+                out << "  " << kv::escape_control_characters(message.substr(from, at - from))
+                    << '\n';
+            }
         }
     }
     for (const std::string& error : preflight.errors)

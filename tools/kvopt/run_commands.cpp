@@ -1,3 +1,4 @@
+#include "batch_output.h"
 #include "cli_session.h"
 #include "commands.h"
 #include "optionsfile/reader.h"
@@ -13,8 +14,13 @@
 #include <iostream>
 #include <memory>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 #include <vector>
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 namespace kvopt {
 
@@ -48,7 +54,7 @@ void leave_status(const RunArgs& args, const kv::TaskStatus& status) {
 // status lines. Exit status 0 when the model ran and ended with status 0.
 void run_run(const Globals& globals, const RunArgs& args, int& exitCode) {
     kv::PosixLauncher launcher;
-    // Ctrl-C and SIGTERM stop the model with its process group, as Model > Stop Run does,
+    // Ctrl-C, SIGTERM and SIGHUP stop the model with its process group, as Model > Stop Run does,
     // and the run is recorded as stopped before kvopt ends.
     const kv::StopOnTerminationSignals stopOnSignals(launcher.stopRequest());
     CliSession cli(globals, &launcher);
@@ -99,26 +105,57 @@ void run_run(const Globals& globals, const RunArgs& args, int& exitCode) {
 
 struct HistoryArgs {
     bool json = false;
+    std::optional<std::size_t> limit; // 0: all
+    std::string since;
 };
 
+// Without --limit: the newest runs that fit a terminal's screen or two, every run for a
+// program reading the list.
+constexpr std::size_t kTerminalLimit = 50;
+
 // Lists the run history newest first, as Model > Run History does; with --json, the
-// recorded lines as a JSON array, each with "changed_since" added.
+// recorded lines as a JSON array, each with "changed_since". One run is held at a time.
 void run_history(const Globals& globals, const HistoryArgs& args, int& exitCode) {
-    CliSession cli(globals);
-    const auto entries = kv::read_run_history(kv::run_history_file(*cli.session));
-    if (args.json) {
-        auto list = nlohmann::ordered_json::array();
-        for (const auto& entry : entries) {
-            auto line = nlohmann::ordered_json::parse(entry.line);
-            line["changed_since"] = kv::options_changed_since(entry.record);
-            list.push_back(std::move(line));
+    kv::HistorySelection selection;
+    if (!args.since.empty()) {
+        selection.since = kv::parse_history_date(args.since);
+        if (!selection.since) {
+            std::cerr << "kvopt history: --since " << args.since
+                      << ": not a date (YYYY-MM-DD, YYYY-MM-DDTHH:MM[:SS])\n";
+            exitCode = kUsage;
+            return;
         }
-        std::cout << list.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
-                  << '\n';
-    } else {
-        for (const auto& entry : entries)
-            std::cout << kv::history_row_text(kv::history_row(entry.record)) << '\n';
     }
+    if (args.limit)
+        selection.limit = *args.limit == 0 ? std::nullopt : args.limit;
+    else if (!args.json && is_terminal(STDOUT_FILENO))
+        selection.limit = kTerminalLimit;
+    CliSession cli(globals);
+    kv::OptionsChangeCheck check;
+    bool first = true;
+    const bool cut = kv::visit_run_history(
+        kv::run_history_file(*cli.session), selection, [&](kv::HistoryEntry&& entry) {
+            if (!args.json) {
+                std::cout << kv::history_row_text(kv::history_row(entry.record, check)) << '\n';
+                return;
+            }
+            auto line = nlohmann::ordered_json::parse(entry.line);
+            line["changed_since"] = check.changedSince(entry.record);
+            // Laid out as the whole array dumped with an indent of 2: each line of an
+            // element indented once more.
+            std::string text =
+                line.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+            for (auto at = text.find('\n'); at != std::string::npos; at = text.find('\n', at + 1))
+                text.insert(at + 1, "  ");
+            std::cout << (first ? "[\n  " : ",\n  ") << text;
+            first = false;
+        });
+    if (args.json)
+        std::cout << (first ? "[]\n" : "\n]\n");
+    std::cout.flush();
+    if (cut && !args.json)
+        std::cerr << "Only the newest " << *selection.limit
+                  << " runs are shown: --limit 0 lists them all\n";
     exitCode = kOk;
 }
 
@@ -147,6 +184,20 @@ void register_run_commands(CLI::App& app, Globals& globals) {
                    "outcome, and whether the options file has changed since");
     history->add_flag("--json", historyArgs->json,
                       "Print the recorded lines as a JSON array, each with \"changed_since\"");
+    history
+        ->add_option("--limit", historyArgs->limit,
+                     "List the newest N runs; 0 lists all (default: 50 on a terminal, all "
+                     "otherwise and with --json)")
+        ->check(CLI::Validator(
+            [](const std::string& text) {
+                return !text.empty() && text.find_first_not_of("0123456789") == std::string::npos
+                           ? std::string()
+                           : text + " is not a number of runs (0 lists them all)";
+            },
+            "N"));
+    history->add_option("--since", historyArgs->since,
+                        "List the runs started at DATE or later: YYYY-MM-DD or "
+                        "YYYY-MM-DDTHH:MM[:SS], local time");
     history->callback(
         [&globals, historyArgs] { run_history(globals, *historyArgs, globals.exitCode); });
 }

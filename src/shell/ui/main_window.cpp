@@ -19,6 +19,7 @@
 #include "shell/ui/status_label.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QFontDatabase>
 #include <QFontMetrics>
@@ -29,6 +30,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <fstream>
@@ -47,6 +49,10 @@ bool raise_open(const QPointer<QWidget>& window) {
     return true;
 }
 
+// Changes reach the recovery file this long after a dialog commits them (later when a box
+// is waiting for an answer then).
+constexpr int kRecoveryDelayMs = 500;
+
 // A window title holds the caption as it is: a "[*]" in a file name is not the placeholder.
 QString literal_title(const std::string& caption) {
     return QString::fromStdString(caption).replace("[*]", "[*][*]");
@@ -62,6 +68,20 @@ KVGui::KVGui(Session& session, const EditorEnvironment& editors, QWidget* parent
     buildControls();
     dialogs_ = std::make_unique<DialogRegistry>(*this, session_);
     connect(dialogs_.get(), &DialogRegistry::dialogClosed, this, &KVGui::refreshModified);
+    // Changes are written a moment after they are made, from the event loop: never in the
+    // middle of a read or a save, and once for a burst of them.
+    recovery_ = std::make_unique<RecoveryKeeper>(session_);
+    recoveryTimer_ = new QTimer(this);
+    recoveryTimer_->setSingleShot(true);
+    recoveryTimer_->setInterval(kRecoveryDelayMs);
+    connect(recoveryTimer_, &QTimer::timeout, this, [this] {
+        // A box or file dialog may be up inside a read that has replaced part of the
+        // scenario: wait until it is answered.
+        if (QApplication::activeModalWidget() != nullptr)
+            recoveryTimer_->start();
+        else if (!ended_)
+            recovery_->refresh();
+    });
 }
 
 KVGui::~KVGui() = default;
@@ -244,7 +264,14 @@ void KVGui::Fini() {
 void KVGui::exitRequested() {
     // A run is stopped first (when the user agrees), then unsaved changes are settled.
     if (!ended_ && !keepOpenForRun() && !keepOpenForBatch() && settle_unsaved_changes(session_))
-        Fini();
+        endAsTheUserAsked();
+}
+
+void KVGui::endAsTheUserAsked() {
+    // Changes the user chose not to save are not offered again at the next start.
+    recoveryTimer_->stop();
+    recovery_->discard();
+    Fini();
 }
 
 void KVGui::Update_DefaultOption_File() {
@@ -260,6 +287,17 @@ void KVGui::applyCaption(const std::string& caption) {
 
 void KVGui::refreshModified() {
     setWindowModified(session_.scenarioModified());
+    keepRecoveryCurrent();
+}
+
+void KVGui::keepRecoveryCurrent() {
+    if (ended_)
+        return;
+    // A save or a read removes the file at once; changes are written shortly.
+    if (!session_.scenarioModified())
+        recovery_->refresh();
+    else if (!recoveryTimer_->isActive())
+        recoveryTimer_->start();
 }
 
 void KVGui::applyStatus(const StatusDisplay& status) {
@@ -447,7 +485,8 @@ void KVGui::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    Fini();
+    if (!ended_)
+        endAsTheUserAsked();
     // During a run the window closes once the run has been stopped.
     if (ended_)
         event->accept();

@@ -15,12 +15,14 @@ class QAction;
 class QListWidget;
 class QMenu;
 class QPushButton;
+class QTimer;
 
 namespace kv {
 
 class Banner;
 class DialogRegistry;
 class EditorEnvironment;
+class RecoveryKeeper;
 class RunHistoryWindow;
 class Session;
 class StatusLabel;
@@ -53,7 +55,8 @@ public:
     // Called through the UserInterface port.
     void applyCaption(const std::string& caption);
     void applyStatus(const StatusDisplay& status);
-    // Marks the caption when the scenario differs from its file.
+    // Marks the caption when the scenario differs from its file, and keeps the recovery file
+    // in step with it.
     void refreshModified();
 
     // Binds a Scenario or Advanced options item to the dialog it opens and makes it available.
@@ -91,6 +94,9 @@ private:
     void fillDiagLists();
     void widenForStatus();
     void fillRecentMenu();
+    void keepRecoveryCurrent();
+    // Exit or the close button, the user having settled the unsaved changes.
+    void endAsTheUserAsked();
 
     Session& session_;
     const EditorEnvironment& editors_;
@@ -110,6 +116,8 @@ private:
     std::map<QString, QAction*> items_;
     std::map<QString, std::function<void()>> handlers_;
     std::unique_ptr<DialogRegistry> dialogs_;
+    std::unique_ptr<RecoveryKeeper> recovery_;
+    QTimer* recoveryTimer_ = nullptr;
 
     QPointer<QWidget> current_;
     QPointer<QWidget> about_;

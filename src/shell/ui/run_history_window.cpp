@@ -42,8 +42,9 @@ RunHistoryWindow::RunHistoryWindow(Session& session, const EditorEnvironment& ed
 
 void RunHistoryWindow::reload() {
     list_->clear();
+    OptionsChangeCheck check;
     for (const HistoryEntry& entry : read_run_history(run_history_file(session_))) {
-        const HistoryRow row = history_row(entry.record);
+        const HistoryRow row = history_row(entry.record, check);
         auto* item = new QTreeWidgetItem(list_);
         item->setText(Time, QString::fromStdString(row.time));
         item->setText(OptionsFile, QString::fromStdString(row.optionsFile));

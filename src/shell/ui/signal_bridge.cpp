@@ -45,11 +45,18 @@ SignalBridge::SignalBridge(QObject* parent) : QObject(parent) {
     sa.sa_flags = SA_RESTART;
     sigaction(SIGTERM, &sa, nullptr);
     sigaction(SIGINT, &sa, nullptr);
+    // The terminal or the display went away: unsaved changes are kept as on SIGTERM. Under
+    // nohup the hangup stays ignored.
+    struct sigaction hangup {};
+    if (sigaction(SIGHUP, nullptr, &hangup) == 0 && hangup.sa_handler != SIG_IGN)
+        sigaction(SIGHUP, &sa, nullptr);
 }
 
 SignalBridge::~SignalBridge() {
     std::signal(SIGTERM, SIG_DFL);
     std::signal(SIGINT, SIG_DFL);
+    if (std::signal(SIGHUP, SIG_DFL) == SIG_IGN)
+        std::signal(SIGHUP, SIG_IGN);
     signal_write_fd.store(-1);
     for (int fd : fds_) {
         if (fd >= 0)

@@ -6,8 +6,8 @@ class QSocketNotifier;
 
 namespace kv {
 
-// Turns SIGTERM and SIGINT into a Qt signal delivered on the event loop, so the program ends
-// through `Fini` as from the Exit item. One bridge per process.
+// Turns SIGTERM, SIGINT and SIGHUP into a Qt signal delivered on the event loop, so the program
+// ends through `Fini` as from the Exit item. One bridge per process.
 class SignalBridge : public QObject {
     Q_OBJECT
 public:

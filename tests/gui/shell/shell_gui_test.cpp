@@ -806,8 +806,9 @@ private slots:
     }
 
     // The program itself, in an installation of its own, told to end while it waits on the
-    // user: on a first run (no kv-gui.ini) in the first prompt, and on a later run in the
-    // message about a refused default file. It ends at once, the log's last lines once.
+    // user: on a first run (no kv-gui.ini) in the first prompt, on a later run in the
+    // message about a refused default file, and in the question about a recovery file (which
+    // stays: nobody answered). It ends at once, the log's last lines once.
     void terminationSignalsEndTheProgramWhileItWaits() {
         const QString kvgui = QStringLiteral(KV_BINARY_DIR "/bin/kvgui");
         QVERIFY(QFileInfo::exists(kvgui));
@@ -815,11 +816,14 @@ private slots:
             const char* name;
             int signal;
             bool laterRun;
+            bool recovery = false;
         };
         const Case cases[] = {
             {"SIGTERM in the first-run prompt", SIGTERM, false},
             {"SIGINT in the first-run prompt", SIGINT, false},
             {"SIGTERM in a message box", SIGTERM, true},
+            {"SIGHUP in a message box", SIGHUP, true},
+            {"SIGHUP in the recovery question", SIGHUP, false, true},
         };
         for (const auto& c : cases) {
             TempDir tmp;
@@ -841,6 +845,21 @@ private slots:
                 s.datadir = tmp.str() + "/data";
                 s.accessexe = "/usr/bin/true";
                 tmp.write("bin/kv-gui.ini", settings_file_text(s, "test1.opt", "new.opt"));
+            }
+            std::string recovery;
+            if (c.recovery) {
+                const std::string model = tmp.str() + "/model";
+                fs::copy(KV_DEMO_DIR "/model", model, fs::copy_options::recursive);
+                Settings s;
+                s.modeldir = model;
+                s.modelexe = "demo-model";
+                s.datadir = KV_DEMO_DIR "/data";
+                s.accessexe = "/usr/bin/true";
+                tmp.write("bin/kv-gui.ini", settings_file_text(s, "demo.opt", "county.opt"));
+                recovery = tmp.write("bin/demo.opt.recovery",
+                                     "Written by Kelvaro interface at 1/2/2026 10:00:00 AM for "
+                                     "unsaved changes to " +
+                                         model + "/demo.opt\r\n" + read_file(model + "/demo.opt"));
             }
             QProcess process;
             QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -865,7 +884,41 @@ private slots:
             QVERIFY2(text.starts_with("Starting new run\r\n") && text.ends_with(ending) &&
                          text.find("Ending run") == text.rfind("Ending run"),
                      text.c_str());
+            QVERIFY2(recovery.empty() || fs::exists(recovery), c.name);
         }
+    }
+
+    // The recovery file follows the edits a moment after they are committed, and goes at
+    // once when they are saved or left unsaved on purpose.
+    void theRecoveryFileFollowsTheEdits() {
+        Installation in;
+        in.start();
+        const auto recoveries = [&in] {
+            std::vector<fs::path> found;
+            for (const auto& entry : fs::directory_iterator(in.session->stateDir)) {
+                if (entry.path().extension() == ".recovery")
+                    found.push_back(entry.path());
+            }
+            return found;
+        };
+        const auto edit = [&in](const char* title) {
+            in.session->scenario.title1str = title; // as the Options dialog stores it
+            in.session->scenario.changed_options = true;
+            in.window->refreshModified();
+        };
+        edit("EDITED");
+        QTRY_VERIFY_WITH_TIMEOUT(recoveries().size() == 1, 2000);
+        QVERIFY(read_file(recoveries()[0]).find("Title 1            : EDITED") !=
+                std::string::npos);
+        in.find<QAction>("MnuFiles_1")->trigger();
+        QVERIFY(recoveries().empty());
+
+        edit("LEFT UNSAVED");
+        QTRY_VERIFY_WITH_TIMEOUT(recoveries().size() == 1, 2000);
+        in.ui.answerYesNoCancel(Answer::No);
+        in.find<QAction>("MnuExit")->trigger();
+        QVERIFY(in.window->ended());
+        QVERIFY(recoveries().empty());
     }
 
     void terminationSignalsReachTheEventLoop() {
@@ -875,6 +928,8 @@ private slots:
         QTRY_COMPARE(spy.count(), 1);
         std::raise(SIGINT);
         QTRY_COMPARE(spy.count(), 2);
+        std::raise(SIGHUP);
+        QTRY_COMPARE(spy.count(), 3);
     }
 
     // The time the interface adds around a model that does nothing: saving the options file,

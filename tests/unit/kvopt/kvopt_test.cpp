@@ -374,8 +374,8 @@ protected:
     std::string kvoptCopy, model;
 };
 
-TEST_F(KvoptRunTest, SigintAndSigtermStopTheRunWhichIsRecorded) {
-    for (const int signal : {SIGINT, SIGTERM}) {
+TEST_F(KvoptRunTest, SigintSigtermAndSighupStopTheRunWhichIsRecorded) {
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
         fs::remove(model + "/started");
         const Spawned kvopt = spawn_program(
             {kvoptCopy,
@@ -390,14 +390,14 @@ TEST_F(KvoptRunTest, SigintAndSigtermStopTheRunWhichIsRecorded) {
         ::kill(kvopt.pid, signal);
         const LaunchResult r = wait_for_child(kvopt.pid);
         EXPECT_FALSE(r.crashed) << "ended by the signal itself";
-        EXPECT_EQ(r.exitCode, signal == SIGINT ? 130 : 143);
+        EXPECT_EQ(r.exitCode, 128 + signal);
     }
     EXPECT_TRUE(fs::exists(model + "/kelvaro.bat"));
 
     const ProgramResult text = history();
     ASSERT_EQ(text.exitCode, 0) << text.err;
     const auto lines = text_lines(text.out);
-    ASSERT_EQ(lines.size(), 2u);
+    ASSERT_EQ(lines.size(), 3u);
     for (const auto& line : lines) {
         EXPECT_NE(line.find("  " + model + "/demo.opt  "), std::string::npos) << line;
         EXPECT_TRUE(line.ends_with("  stopped")) << line;
@@ -411,7 +411,7 @@ TEST_F(KvoptRunTest, SigintAndSigtermStopTheRunWhichIsRecorded) {
     const ProgramResult json = history({"--json"});
     ASSERT_EQ(json.exitCode, 0) << json.err;
     const auto runs = nlohmann::json::parse(json.out);
-    ASSERT_EQ(runs.size(), 2u);
+    ASSERT_EQ(runs.size(), 3u);
     for (const auto& run : runs) {
         EXPECT_EQ(run["outcome"], "stopped");
         EXPECT_EQ(run["signal"], 15); // kvopt stops the model with SIGTERM either way
@@ -420,6 +420,20 @@ TEST_F(KvoptRunTest, SigintAndSigtermStopTheRunWhichIsRecorded) {
         EXPECT_TRUE(run["batch"].is_null());
     }
     EXPECT_GE(runs[0]["start"].get<std::string>(), runs[1]["start"].get<std::string>());
+
+    // --limit and --since choose among them; the text says when runs were left out.
+    const ProgramResult newest = history({"--limit", "1"});
+    EXPECT_EQ(text_lines(newest.out).size(), 1u);
+    EXPECT_EQ(newest.err, "Only the newest 1 runs are shown: --limit 0 lists them all\n");
+    EXPECT_EQ(nlohmann::json::parse(history({"--json", "--limit", "1"}).out),
+              nlohmann::json::array({runs.at(0)}));
+    EXPECT_EQ(history({"--since", "2000-01-01", "--limit", "0"}).out, history().out);
+    EXPECT_EQ(history({"--json", "--since", "2200-01-01"}).out, "[]\n");
+    EXPECT_EQ(history({"--limit", "-1"}).exitCode, 2);
+    const ProgramResult bad = history({"--since", "last week"});
+    EXPECT_EQ(bad.exitCode, 2);
+    EXPECT_EQ(bad.err, "kvopt history: --since last week: not a date (YYYY-MM-DD, "
+                       "YYYY-MM-DDTHH:MM[:SS])\n");
 }
 
 // kvopt batch on copies of the demo file whose outputs are named after them, run by a
@@ -516,12 +530,12 @@ TEST_F(KvoptBatchTest, JsonSummaryAndHistoryCarryTheBatchId) {
     EXPECT_FALSE(fs::exists(model + "/started"));
 }
 
-TEST_F(KvoptBatchTest, SigintAndSigtermStopTheBatch) {
+TEST_F(KvoptBatchTest, SigintSigtermAndSighupStopTheBatch) {
     std::vector<std::string> args = {"--model-dir", model, "batch", "--model-exe",
                                      "stand-in",    "-j",  "2"};
     for (const char* name : {"slow1.opt", "slow2.opt", "slow3.opt"})
         args.push_back(runFile(name));
-    for (const int signal : {SIGINT, SIGTERM}) {
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
         fs::remove(model + "/started");
         const Spawned kvopt = spawn_program({kvoptCopy, args, dir.str()}, {});
         ASSERT_GT(kvopt.pid, 0);
@@ -532,7 +546,7 @@ TEST_F(KvoptBatchTest, SigintAndSigtermStopTheBatch) {
         ::kill(kvopt.pid, signal);
         const LaunchResult r = wait_for_child(kvopt.pid);
         EXPECT_FALSE(r.crashed) << "ended by the signal itself";
-        EXPECT_EQ(r.exitCode, signal == SIGINT ? 130 : 143);
+        EXPECT_EQ(r.exitCode, 128 + signal);
         EXPECT_EQ(text_lines(read_file(model + "/started")).size(), 2u);
     }
 }

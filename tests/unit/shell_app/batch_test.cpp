@@ -303,6 +303,14 @@ TEST(BatchSummary, TableJsonProgressAndExitStatus) {
               "3 finished: 1 ok, 1 failed, 1 stopped, 1 refused");
     EXPECT_EQ(batch_finished_line(failed, "/runs"), "failed  b.opt  exit status 3  1.2 s");
     EXPECT_EQ(batch_finished_line(refused), "refused  /runs/d.opt  Packet missing");
+    // A name's control characters are shown escaped: no forged line, no terminal command.
+    BatchRun odd = finished("/runs/x\n\x1b[2J.opt", BatchOutcome::Failed, 3, {}, 1, "/runs/\r.msg");
+    odd.messages = {"Cannot read\x1b]0;title\x07"};
+    EXPECT_EQ(batch_summary_table({odd}, "/runs"),
+              "File            Outcome  Exit status  Duration  Message file\n"
+              "x\\n\\x1b[2J.opt  failed   3            1.0 s     \\r.msg\n");
+    EXPECT_EQ(batch_finished_line(odd, "/runs"),
+              "failed  x\\n\\x1b[2J.opt  exit status 3  1.0 s  Cannot read\\x1b]0;title\\x07");
 
     EXPECT_EQ(batch_exit_status({ok, ok}, 0), 0);
     EXPECT_EQ(batch_exit_status({ok, refused}, 0), 1);

@@ -3,8 +3,11 @@
 #include "shell/file_commands.h"
 #include "shell/file_locations.h"
 #include "shell/info_texts.h"
+#include "shell/log.h"
 #include "shell/recent_files.h"
 #include "shell/recovery.h"
+#include "shell/run_history.h"
+#include "shell/settings.h"
 #include "shell_fixture.h"
 
 #include <filesystem>
@@ -114,7 +117,9 @@ TEST_F(UnsavedChangesTest, TheRecoveryFileComesBackOnTheFileItBelongsTo) {
     const std::string original = current();
     const auto written = write_recovery_file(*session);
     ASSERT_TRUE(written);
-    EXPECT_EQ(*written, dir.path() / "test1.opt.recovery");
+    EXPECT_EQ(*written,
+              dir.path() /
+                  ("test1.opt." + sha256_hex(model + "/test1.opt").substr(0, 12) + ".recovery"));
     EXPECT_EQ(logLines().back(), "Unsaved changes written to " + written->string());
     EXPECT_EQ(current(), original);
     const std::string text = read_file(*written);
@@ -163,6 +168,124 @@ TEST_F(UnsavedChangesTest, ARecoveryWhoseFileIsGoneBecomesAFileOfItsOwn) {
     ASSERT_EQ(file_save(*session), CommandOutcome::Done);
     EXPECT_EQ(read_file(dir.path() / "test1.opt").find(" for unsaved changes to "),
               std::string::npos);
+}
+
+// Two windows on CA/run.opt and TX/run.opt sharing a state folder, ended by a signal.
+TEST_F(UnsavedChangesTest, FilesOfOneNameKeepARecoveryFileEachForTheUserAlone) {
+    session->stateDir = dir.path() / "state" / "kelvaro";
+    for (const std::string state : {"CA", "TX"}) {
+        const std::string path = writeFile(state + "/run.opt", complete_options_file());
+        ASSERT_EQ(read_options_file(*session, path), ReadOutcome::Loaded);
+        sc().title1str = state + " EDITS";
+        ASSERT_TRUE(write_recovery_file(*session));
+    }
+    const auto found = find_recovery_files(session->stateDir);
+    ASSERT_EQ(found.size(), 2u);
+    for (const RecoveryFile& f : found) {
+        const std::string state = f.original == dir.str() + "/CA/run.opt" ? "CA" : "TX";
+        EXPECT_EQ(f.original, dir.str() + "/" + state + "/run.opt");
+        EXPECT_NE(read_file(f.path).find("Title 1            : " + state + " EDITS"),
+                  std::string::npos);
+    }
+    // Nothing else is left there (no temporary file), and nobody else may read it.
+    RecentFiles recent;
+    recent.keepIn(session->stateDir / RecentFiles::kFileName);
+    recent.add("/runs/a.opt");
+    EXPECT_EQ(append_run_record(session->stateDir / "runs.jsonl", {}), "");
+    session->configDir = dir.path() / "config" / "kelvaro";
+    ASSERT_TRUE(write_settings(*session));
+    Log log;
+    ASSERT_TRUE(start_run_log(log, session->stateDir));
+    std::size_t files = 0;
+    for (const fs::path& folder : {session->stateDir, session->configDir}) {
+        EXPECT_EQ(fs::status(folder).permissions(), fs::perms::owner_all) << folder;
+        EXPECT_EQ(fs::status(folder.parent_path()).permissions(), fs::perms::owner_all) << folder;
+        for (const auto& entry : fs::directory_iterator(folder)) {
+            EXPECT_EQ(entry.status().permissions(), fs::perms::owner_read | fs::perms::owner_write)
+                << entry.path();
+            ++files;
+        }
+    }
+    EXPECT_EQ(files, 6u); // two recovery files, the recent files, runs.jsonl, the log; kv-gui.ini
+}
+
+// A colleague saved other values into the file after the changes were made on it.
+TEST_F(UnsavedChangesTest, ARecoveryOverAChangedFileOpensAsAnUntitledCopy) {
+    session->stateDir = dir.path() / "state";
+    sc().title1str = "MINE";
+    const auto written = write_recovery_file(*session);
+    ASSERT_TRUE(written);
+    std::string theirs = complete_options_file();
+    theirs.replace(theirs.find("Second title"), 12, "Their title");
+    writeFile("model/test1.opt", theirs);
+
+    readText(complete_options_file(), "other.opt"); // the next start
+    ui.answerYesNo(true);
+    offer_recovery(*session);
+    ASSERT_EQ(ui.questions.size(), 1u);
+    EXPECT_EQ(ui.questions[0],
+              "A recovery file from an earlier session was found: " + written->string() +
+                  "\n\nIt holds changes to " + model +
+                  "/test1.opt that were not saved when the program was ended. That file has "
+                  "changed since, so the changes are not put over it: Yes opens them as an "
+                  "untitled copy (Save asks for a name), No deletes the recovery file.\n\nOpen "
+                  "it as a copy?");
+    EXPECT_EQ(sc().title1str, "MINE");
+    EXPECT_EQ(sc().optdir, session->stateDir.string());
+    EXPECT_EQ(session->untitledCopyOf, model + "/test1.opt");
+    EXPECT_FALSE(fs::exists(*written));
+
+    // Save asks for a name, beside the original; the colleague's file stays as it is.
+    ui.answerFile(model + "/mine.opt");
+    ASSERT_EQ(file_save(*session), CommandOutcome::Done);
+    ASSERT_EQ(ui.dialogs.size(), 1u);
+    EXPECT_EQ(ui.dialogs[0].request.initialDir, model);
+    EXPECT_EQ(read_file(model + "/test1.opt"), theirs);
+    EXPECT_NE(read_file(model + "/mine.opt").find("Title 1            : MINE"), std::string::npos);
+    EXPECT_TRUE(session->untitledCopyOf.empty());
+
+    // A save of the colleague's before the changes were first kept counts as well.
+    ASSERT_EQ(read_options_file(*session, model + "/test1.opt"), ReadOutcome::Loaded);
+    sc().title1str = "MINE AGAIN";
+    writeFile("model/test1.opt", complete_options_file());
+    ASSERT_TRUE(write_recovery_file(*session));
+    ASSERT_EQ(find_recovery_files(session->stateDir).size(), 1u);
+    EXPECT_EQ(find_recovery_files(session->stateDir)[0].originalSha256, Session::kChangedOnDisk);
+}
+
+// While the program runs, the recovery file follows the edits: a crash loses nothing.
+TEST_F(UnsavedChangesTest, TheKeeperWritesWhileModifiedAndRemovesAtSave) {
+    session->stateDir = dir.path() / "state";
+    const fs::path target = recovery_file_path(*session);
+    {
+        RecoveryKeeper keeper(*session);
+        keeper.refresh();
+        EXPECT_FALSE(fs::exists(target)); // nothing to keep
+        sc().title1str = "EDITED";
+        keeper.refresh();
+        EXPECT_NE(read_file(target).find("Title 1            : EDITED"), std::string::npos);
+        // Another program starting now leaves it alone: this one keeps it.
+        EXPECT_TRUE(find_recovery_files(session->stateDir).empty());
+        ASSERT_EQ(file_save(*session), CommandOutcome::Done);
+        keeper.refresh();
+        EXPECT_FALSE(fs::exists(target));
+
+        // Changes the user leaves unsaved on purpose go, and are not written again.
+        sc().title1str = "LEFT";
+        keeper.refresh();
+        EXPECT_TRUE(fs::exists(target));
+        keeper.discard();
+        keeper.refresh();
+        EXPECT_FALSE(fs::exists(target));
+
+        // A crash: the last changes stay for the next start.
+        RecoveryKeeper crashing(*session);
+        sc().title1str = "CRASHED";
+        crashing.refresh();
+    }
+    const auto found = find_recovery_files(session->stateDir);
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_NE(read_file(found[0].path).find("Title 1            : CRASHED"), std::string::npos);
 }
 
 TEST_F(UnsavedChangesTest, RecentFilesNewestFirstEightAtMost) {

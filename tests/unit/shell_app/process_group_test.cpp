@@ -114,5 +114,20 @@ TEST(ProcessGroupTest, TheLaunchersStopRequestEndsItsWait) {
     EXPECT_LT(std::chrono::steady_clock::now() - t0, GroupProcess::kGracePeriod);
 }
 
+// The terminal closed: a stop like SIGTERM's, unless the hangup was ignored (nohup).
+TEST(StopOnTerminationSignalsTest, AHangupStopsUnlessItIsIgnored) {
+    for (const bool ignored : {false, true}) {
+        const auto before = std::signal(SIGHUP, ignored ? SIG_IGN : SIG_DFL);
+        StopRequest request;
+        {
+            const StopOnTerminationSignals handlers(request);
+            std::raise(SIGHUP);
+        }
+        EXPECT_EQ(request.requested(), !ignored);
+        EXPECT_EQ(request.signal(), ignored ? 0 : SIGHUP);
+        EXPECT_EQ(std::signal(SIGHUP, before), ignored ? SIG_IGN : SIG_DFL) << "put back";
+    }
+}
+
 } // namespace
 } // namespace kv::test

@@ -192,6 +192,80 @@ TEST_F(RunHistoryTest, DamagedLinesAreSkippedAndRunsListedNewestFirst) {
     EXPECT_EQ(read_run_history(file).at(0).record.optionsFile, "/f.opt");
 }
 
+TEST_F(RunHistoryTest, NamesComeBackAsRecordedAndPrintEscaped) {
+    // A Latin-1 name is no UTF-8: its bytes are kept beside the readable text.
+    const std::string latin1 = writeFile("runs/caf\xE9.opt", complete_options_file());
+    const std::string message = writeFile("runs/caf\xE9.msg", "done");
+    const std::string broken = writeFile("runs/two\nlines\x1b[2J.opt", complete_options_file());
+    const auto file = dir.path() / "runs.jsonl";
+    for (const std::string& path : {latin1, broken}) {
+        RunFacts facts;
+        facts.start = std::chrono::system_clock::now();
+        facts.end = facts.start;
+        facts.optionsFile = path;
+        facts.options = fingerprint_options_file(path);
+        facts.messageFile = message;
+        ASSERT_EQ(append_run_record(file, run_record(facts, {true, 0, false, {}})), "");
+    }
+    const json first = json::parse(text_lines(read_file(file)).at(0));
+    EXPECT_EQ(first["options_file_bytes"], dir.str() + "/runs/caf%E9.opt");
+    EXPECT_EQ(first["message_file"]["path_bytes"], dir.str() + "/runs/caf%E9.msg");
+    EXPECT_FALSE(first.contains("model_bytes"));
+
+    const auto entries = read_run_history(file);
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[1].record.optionsFile, latin1);
+    EXPECT_EQ(entries[1].record.messageFile.path, message);
+    EXPECT_FALSE(options_changed_since(entries[1].record));
+    const std::string rows[] = {history_row_text(history_row(entries[0].record)),
+                                history_row_text(history_row(entries[1].record))};
+    EXPECT_NE(rows[0].find(dir.str() + "/runs/two\\nlines\\x1b[2J.opt  0.0 s  ok"),
+              std::string::npos)
+        << rows[0];
+    EXPECT_NE(rows[1].find(dir.str() + "/runs/caf\\xe9.opt  0.0 s  ok"), std::string::npos)
+        << rows[1];
+}
+
+TEST_F(RunHistoryTest, ASelectionHoldsTheNewestRunsSinceADate) {
+    std::string text;
+    for (int day = 1; day <= 5; ++day)
+        text += R"({"start":"2026-03-0)" + std::to_string(day) +
+                R"(T10:00:00Z","options_file":"/)" + std::to_string(day) +
+                R"(.opt","outcome":"ok"})" + "\n";
+    // Damaged lines, one of them among the newest, and a foreign key order.
+    text += R"({"start":"2026-03-06T10:00:00Z","options_file":"/6.opt","outc)"
+            "\n";
+    text += R"({"outcome":"ok","options_file":"/0.opt","start":"2026-02-28T10:00:00Z"})"
+            "\n";
+    const auto file = writeFile("runs.jsonl", text);
+    struct Case {
+        std::optional<std::size_t> limit;
+        const char* since;
+        std::vector<std::string> files;
+        bool cut;
+    };
+    const Case cases[] = {
+        {std::nullopt,
+         nullptr,
+         {"/5.opt", "/4.opt", "/3.opt", "/2.opt", "/1.opt", "/0.opt"},
+         false},
+        {2, nullptr, {"/5.opt", "/4.opt"}, true},
+        {6, nullptr, {"/5.opt", "/4.opt", "/3.opt", "/2.opt", "/1.opt", "/0.opt"}, false},
+        {std::nullopt, "2026-03-04T10:00:00Z", {"/5.opt", "/4.opt"}, false},
+        {1, "2026-03-02T00:00:00Z", {"/5.opt"}, true},
+    };
+    for (const auto& c : cases) {
+        HistorySelection selection{c.limit, {}};
+        if (c.since)
+            selection.since = parse_iso8601(c.since);
+        std::vector<std::string> files;
+        const bool cut = visit_run_history(
+            file, selection, [&](HistoryEntry&& e) { files.push_back(e.record.optionsFile); });
+        EXPECT_EQ(files, c.files) << (c.since ? c.since : "") << " " << c.limit.value_or(0);
+        EXPECT_EQ(cut, c.cut) << (c.since ? c.since : "") << " " << c.limit.value_or(0);
+    }
+}
+
 TEST_F(RunHistoryTest, TwoProcessesAppendingAtOnceLoseNoLine) {
     const auto file = session->stateDir / "runs.jsonl";
     RunRecord r;
@@ -233,9 +307,25 @@ TEST(RunHistoryHelpers, Sha256AndTimes) {
     EXPECT_EQ(parse_iso8601(iso8601_local(now)), now);
     EXPECT_EQ(parse_iso8601("2026-01-01T05:30:00+05:30"), parse_iso8601("2026-01-01T00:00:00Z"));
     EXPECT_EQ(parse_iso8601("2026-01-01T00:00:00.250Z"), parse_iso8601("2026-01-01T00:00:00Z"));
-    for (const char* bad : {"", "2026-01-01", "2026-02-30T00:00:00Z", "2026-01-01T00:00:00",
-                            "2026-01-01T00:00:00+0100", "2026-01-01T00:00:00Z junk"})
+    for (const char* bad :
+         {"", "2026-01-01", "2026-02-30T00:00:00Z", "2026-01-01T00:00:00",
+          "2026-01-01T00:00:00+0100", "2026-01-01T00:00:00Z junk", "2999-01-01T00:00:00Z"})
         EXPECT_FALSE(parse_iso8601(bad)) << bad;
+}
+
+TEST(RunHistoryHelpers, SinceTakesADateOrALocalTime) {
+    const auto local = [](const char* text) {
+        const auto t = parse_history_date(text);
+        return t ? iso8601_local(*t).substr(0, 19) : std::string("none");
+    };
+    EXPECT_EQ(local("2026-03-01"), "2026-03-01T00:00:00");
+    EXPECT_EQ(local("2026-03-01 20:05"), "2026-03-01T20:05:00");
+    EXPECT_EQ(local("2026-03-01T20:05:09"), "2026-03-01T20:05:09");
+    EXPECT_EQ(parse_history_date("2026-03-01T20:05:09+02:00"),
+              parse_iso8601("2026-03-01T18:05:09Z"));
+    for (const char* bad : {"", "yesterday", "2026-3-1", "2026-02-30", "2026-03-01T25:00",
+                            "2026-03-01x20:05", "2026-03-01 20:05 junk"})
+        EXPECT_EQ(local(bad), "none") << bad;
 }
 
 } // namespace
