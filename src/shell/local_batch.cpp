@@ -49,7 +49,12 @@ struct LocalBatch::Impl {
 
     Impl(const BatchContext& c, BatchPreflight preflight, Options o)
         : context(c), options(std::move(o)), saver(c), claims(std::move(preflight.claims)) {
-        options.parallel = fit_parallel_runs(options.parallel).runs;
+        // No more descriptors are asked for than the batch can use.
+        const auto waiting =
+            std::count_if(preflight.files.begin(), preflight.files.end(),
+                          [](const BatchFile& f) { return f.run.state == BatchRunState::Waiting; });
+        options.parallel =
+            fit_parallel_runs(std::min<int>(options.parallel, std::max<int>(waiting, 1))).runs;
         if (options.id.empty())
             options.id = new_batch_id(SystemClock::now());
         runs.reserve(preflight.files.size());

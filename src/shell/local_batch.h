@@ -44,8 +44,8 @@ public:
     LocalBatch& operator=(const LocalBatch&) = delete;
 
     const std::string& id() const;
-    // Models at most at once: as asked for, unless the limit of open files allows fewer (it is
-    // raised as far as it may be first).
+    // Models at most at once: as asked for, unless there are fewer files to run or the limit
+    // of open files allows fewer (it is raised as far as it may be first).
     int parallel() const;
     // One per file, in the pre-flight's order.
     const std::vector<BatchRun>& runs() const;

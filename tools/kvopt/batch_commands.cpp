@@ -39,12 +39,13 @@ void run_batch(const Globals& globals, const BatchArgs& args, int& exitCode) {
     // The models' own output goes to standard error with the progress: standard output holds
     // the summary alone, so that --json can be read by a program.
     kv::LocalBatch batch(context, std::move(preflight), {parallel, {}, kStandardError});
-    if (batch.parallel() < parallel)
+    const bool cut = batch.parallel() < std::min(parallel, batch.progress().total);
+    if (cut)
         std::cerr << "kvopt batch: the limit of open files allows at most " << batch.parallel()
                   << " models at a time, not " << parallel << '\n';
     if (!refused)
         std::cerr << "Batch " << batch.id() << ": " << batch.progress().total << " runs, at most "
-                  << batch.parallel() << " at a time\n";
+                  << (cut ? batch.parallel() : parallel) << " at a time\n";
     BatchProgressPrinter printer(std::cerr, is_terminal(STDERR_FILENO), globals.startDir);
     const auto show = [&] { printer.update(batch.runs(), batch.elapsedSeconds()); };
     batch.onRunChanged = [&](std::size_t) { show(); };
