@@ -5,8 +5,12 @@
 // part of it.
 #include "bench_session.h"
 #include "shell/batch.h"
+#include "shell/batch_runner.h"
 
+#include <algorithm>
 #include <benchmark/benchmark.h>
+#include <chrono>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -56,6 +60,7 @@ public:
     BatchFolder& operator=(const BatchFolder&) = delete;
 
     const std::vector<std::string>& files() const { return files_; }
+    const fs::path& root() const { return root_; }
 
 private:
     fs::path root_;
@@ -82,6 +87,53 @@ void BM_BatchPreflight(benchmark::State& state) {
     state.counters["files"] = static_cast<double>(folder.files().size());
 }
 BENCHMARK(BM_BatchPreflight)->Arg(1000)->Arg(3000)->Unit(benchmark::kMillisecond);
+
+// The same check as the Batch window runs it: a slice at a time from its timer, the window's
+// events between two slices. The figure is the whole check; "longest_slice_ms" is the longest
+// the window waits for its turn (the last slice also compares the files), and
+// "longest_slice_cpu_ms" that slice's own processor time.
+// This thread's processor time: a slice's own work, whatever else the machine runs.
+double thread_cpu_ms() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
+}
+
+void BM_BatchWindowCheck(benchmark::State& state) {
+    kvbench::DemoSession f;
+    if (!f.session || !fs::exists(KV_DEMO_DIR "/model/reports/reports.sqlite")) {
+        state.SkipWithError("the demo's reference database is not built");
+        return;
+    }
+    f.session->settings.datadir = KV_DEMO_DIR "/data";
+    f.session->settings.modelexe = "demo-model"; // a model that ends at once
+    const BatchFolder folder(static_cast<int>(state.range(0)));
+    f.session->stateDir = folder.root(); // the runs' history goes with the folder
+    double longest = 0;
+    double longestCpu = 0;
+    for (auto _ : state) {
+        kv::BatchRunner runner(*f.session);
+        runner.add(folder.files());
+        runner.run();
+        while (runner.checking()) {
+            const auto start = std::chrono::steady_clock::now();
+            const double startCpu = thread_cpu_ms();
+            runner.advance();
+            longest = std::max(longest, std::chrono::duration<double, std::milli>(
+                                            std::chrono::steady_clock::now() - start)
+                                            .count());
+            longestCpu = std::max(longestCpu, thread_cpu_ms() - startCpu);
+        }
+        state.PauseTiming();
+        runner.stop();
+        while (runner.running())
+            runner.advance();
+        state.ResumeTiming();
+    }
+    state.counters["longest_slice_ms"] = longest;
+    state.counters["longest_slice_cpu_ms"] = longestCpu;
+}
+BENCHMARK(BM_BatchWindowCheck)->Arg(1000)->Arg(3000)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 } // namespace
 

@@ -260,7 +260,8 @@ BatchFile read_batch_file(const BatchContext& context, const std::string& path) 
 
 BatchPreflighter::BatchPreflighter(BatchContext context, std::vector<std::string> files,
                                    bool strict)
-    : context_(std::move(context)), files_(std::move(files)), strict_(strict) {
+    : context_(std::move(context)), files_(std::move(files)), strict_(strict),
+      named_(context_.rules) {
     preflight_.claims = BatchClaims(context_.settings.modeldir, context_.rules);
     std::error_code ec;
     const fs::path base = fs::current_path(ec);
@@ -273,13 +274,8 @@ bool BatchPreflighter::readNext() {
         return false;
     const std::string& path = files_[next_++];
     // The same file named twice (by the same text, or reached another way) runs once.
-    const auto id = PathKeys::fileId(path);
-    const std::string text = context_.rules.caseSensitive ? path : lower(path);
-    if (namedPaths_.contains(text) || (id && namedIds_.contains(*id)))
+    if (!named_.add(path))
         return next_ < files_.size();
-    namedPaths_.insert(text);
-    if (id)
-        namedIds_.insert(*id);
     BatchFile entry = read_batch_file(context_, path);
     if (entry.run.outcome == BatchOutcome::Refused && strict_)
         preflight_.errors.push_back(strict_refusal_message(path));

@@ -12,7 +12,6 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
-#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -171,8 +170,7 @@ private:
     bool strict_ = false;
     std::size_t next_ = 0;
     BatchPreflight preflight_;
-    std::set<std::string> namedPaths_; // the files read, by path and by identity
-    std::set<FileId> namedIds_;
+    DistinctFiles named_; // the files read
 };
 
 // Reads and validates every file as `kvopt check` does, on the reader's own code: a refused

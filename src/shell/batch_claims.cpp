@@ -77,6 +77,17 @@ fs::path PathKeys::resolved(const fs::path& path) {
     return candidate;
 }
 
+bool DistinctFiles::add(const std::string& path) {
+    const auto id = PathKeys::fileId(path);
+    if (id && ids_.contains(*id))
+        return false;
+    if (!paths_.insert(rules_.caseSensitive ? path : lower(path)).second)
+        return false;
+    if (id)
+        ids_.insert(*id);
+    return true;
+}
+
 BatchClaims::BatchClaims(std::string modelDir, PathRules rules)
     : modelDir_(std::move(modelDir)), rules_(rules) {}
 

@@ -40,6 +40,20 @@ private:
     std::unordered_map<std::string, std::unordered_map<std::string, std::string>> listings_;
 };
 
+// Files named by path, each taken once: by the same text (in any case where case does not
+// count) or as the same existing file reached another way. One stat per file.
+class DistinctFiles {
+public:
+    explicit DistinctFiles(PathRules rules) : rules_(rules) {}
+    // False when the file was added before.
+    bool add(const std::string& path);
+
+private:
+    PathRules rules_;
+    std::set<std::string> paths_;
+    std::set<FileId> ids_;
+};
+
 // The files a batch's runs write and the options files they run on, by owner (the index of
 // the options file in the batch). No output may be written by two files, and no output may
 // land on another options file of the batch: the model would overwrite it, and its own run

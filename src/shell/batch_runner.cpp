@@ -57,19 +57,16 @@ BatchRunner::BatchRunner(Session& session) : session_(session), parallel_(availa
 
 BatchRunner::~BatchRunner() = default;
 
-bool BatchRunner::listed(const std::string& path) const {
-    return std::any_of(files_.begin(), files_.end(), [&](const std::string& file) {
-        return same_file(session_.rules, file, path);
-    });
-}
-
 std::size_t BatchRunner::add(const std::vector<std::string>& paths) {
     if (running())
         return 0;
+    DistinctFiles listed(session_.rules);
+    for (const std::string& file : files_)
+        listed.add(file);
     std::error_code ec;
     std::size_t added = 0;
     for (const std::string& file : batch_files_of(paths, std::filesystem::current_path(ec))) {
-        if (!listed(file)) {
+        if (listed.add(file)) {
             files_.push_back(file);
             ++added;
         }
@@ -138,18 +135,21 @@ void BatchRunner::finishCheck() {
     batch_ = std::make_unique<LocalBatch>(batch_context(session_), std::move(preflight),
                                           LocalBatch::Options{parallel_, {}});
     batchId_ = batch_->id();
-    batch_->advance();
+    // The first runs start at the next advance(): the window has its turn in between.
 }
 
 bool BatchRunner::advance() {
     if (check_) {
-        const auto until = std::chrono::steady_clock::now() + kCheckSlice;
-        while (check_->preflighter.readNext()) {
-            if (std::chrono::steady_clock::now() >= until)
-                return false;
+        // The comparison of the files read gets a slice of its own.
+        BatchPreflighter& preflighter = check_->preflighter;
+        if (preflighter.filesRead() == preflighter.filesGiven()) {
+            finishCheck();
+            return true;
         }
-        finishCheck();
-        return true;
+        const auto until = std::chrono::steady_clock::now() + kCheckSlice;
+        while (preflighter.readNext() && std::chrono::steady_clock::now() < until) {
+        }
+        return false;
     }
     if (!batch_)
         return false;

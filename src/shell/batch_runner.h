@@ -96,7 +96,6 @@ public:
 
 private:
     struct Check;
-    bool listed(const std::string& path) const;
     void finishCheck();
 
     Session& session_;

@@ -83,7 +83,10 @@ std::string resolve_existing_path(std::string_view path) {
             p /= parts[i];
         return p;
     };
+    // The whole path as spelled is known to be missing unless a "\\" was read as a separator.
     std::size_t exact = parts.size();
+    if (exact > 0 && text == path)
+        --exact;
     while (exact > 0 && !fs::exists(prefix(exact), ec))
         --exact;
     fs::path current = prefix(exact);

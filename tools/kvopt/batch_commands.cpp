@@ -7,6 +7,7 @@
 #include "shell/stop_request.h"
 #include "slurm_batch_command.h"
 
+#include <algorithm>
 #include <iostream>
 #include <memory>
 
@@ -39,7 +40,10 @@ void run_batch(const Globals& globals, const BatchArgs& args, int& exitCode) {
     // The models' own output goes to standard error with the progress: standard output holds
     // the summary alone, so that --json can be read by a program.
     kv::LocalBatch batch(context, std::move(preflight), {parallel, {}, kStandardError});
-    const bool cut = batch.parallel() < std::min(parallel, batch.progress().total);
+    const auto waiting = std::count_if(batch.runs().begin(), batch.runs().end(), [](const auto& r) {
+        return r.state == kv::BatchRunState::Waiting;
+    });
+    const bool cut = batch.parallel() < std::min<long>(parallel, waiting);
     if (cut)
         std::cerr << "kvopt batch: the limit of open files allows at most " << batch.parallel()
                   << " models at a time, not " << parallel << '\n';

@@ -70,8 +70,9 @@ void add_slurm_options(CLI::App& batch, SlurmArgs& args, const Globals& globals)
                       ->allow_extra_args(false));
     onlyWithSlurm(path_argument(
         batch.add_option("--batch-dir", args.batchDir,
-                         "The batch folder: the job script, the list of files, a status file "
-                         "and a log per task (default: kvbatch-<id> beside the first file)"),
+                         "The batch folder, new or empty: the job script, the list of files, a "
+                         "status file and a log per task (default: kvbatch-<id> beside the "
+                         "first file)"),
         globals));
     onlyWithSlurm(
         batch.add_flag("--no-wait", args.noWait, "Submit and end without waiting for the array"));
