@@ -816,7 +816,11 @@ std::string SlurmBatch::submit() {
     const auto submitted =
         answer.started && answer.exitCode == 0 ? parse_sbatch_job_id(answer.out) : std::nullopt;
     if (!submitted) {
-        const std::string why = first_line(answer.started ? answer.err : answer.errorText);
+        std::string why = first_line(answer.started ? answer.err : answer.errorText);
+        // sbatch is not tried again: a submission that only answered late would run twice.
+        if (answer.timedOut)
+            why += "; the array may have been submitted all the same, as the job " +
+                   default_batch_folder_name(d.job.batchId);
         for (Impl::Task& task : d.tasks)
             d.finish(task, BatchOutcome::NotStarted);
         d.over = true;

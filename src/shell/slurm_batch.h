@@ -32,6 +32,7 @@ struct CommandOutput {
     // says why)
     bool started = false;
     bool interrupted = false; // ended early because a stop was asked for
+    bool timedOut = false;    // ended because it took longer than its time limit
     int exitCode = -1;        // its exit status, 128 + the signal that ended it
     std::string out;          // what it wrote on standard output
     std::string err;          // on standard error

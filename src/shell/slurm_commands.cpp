@@ -133,6 +133,7 @@ public:
                 while (::waitpid(child.pid, &status, 0) < 0 && errno == EINTR) {
                 }
                 result.interrupted = wait == Wait::Interrupted;
+                result.timedOut = wait == Wait::TimedOut;
                 result.errorText = result.interrupted
                                        ? argv.front() + " was ended: the batch is being stopped"
                                        : argv.front() + " did not answer within " +

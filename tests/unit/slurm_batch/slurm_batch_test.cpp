@@ -382,6 +382,7 @@ TEST(SlurmCommandsOfTheSystem, EndACommandThatHangsOrIsNoLongerWanted) {
     const CommandOutput hung = system_slurm_commands(1s)->run(
         {"/bin/sh", "-c", "sleep 60 & echo $! >'" + pidFile + "'; wait"}, nullptr);
     EXPECT_FALSE(hung.started);
+    EXPECT_TRUE(hung.timedOut);
     EXPECT_EQ(hung.errorText, "/bin/sh did not answer within 1 s");
     // The signal ends the program's child too, a moment later.
     const int child = std::stoi(read_file(pidFile));
