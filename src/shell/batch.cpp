@@ -2,7 +2,6 @@
 
 #include "optionsfile/reader.h"
 #include "shell/batch_session.h"
-#include "shell/file_commands.h"
 #include "shell/run_history.h"
 #include "shell/session.h"
 #include "shell/status.h"
@@ -14,7 +13,6 @@
 #include <ctime>
 #include <fstream>
 #include <iterator>
-#include <map>
 #include <nlohmann/json.hpp>
 #include <random>
 #include <sstream>

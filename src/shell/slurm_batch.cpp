@@ -467,11 +467,12 @@ struct SlurmBatch::Impl {
         bool listed = false;      // in squeue's last answer
         // The first answer of squeue that no longer listed it (or never found it there).
         std::optional<Clock::time_point> goneSince;
-        // Its status file, of the latest attempt read: the outcome once the task has left the
-        // queue, since Slurm may run a task again (requeued after a preemption or a node
-        // failure), and read since the answer that saw it go.
+        // Its status file, of the latest attempt read: the outcome once squeue, asked after
+        // it was read, no longer lists the task, since Slurm may run a task again (requeued
+        // after a preemption or a node failure).
         std::optional<TaskStatus> status;
         Clock::time_point statusSince;
+        int latestAttempt = 0; // the latest attempt a status file has named
     };
 
     SlurmJob job;
@@ -494,7 +495,8 @@ struct SlurmBatch::Impl {
     int stopSignal = 0;
     Clock::time_point cancelledAt;
     bool queueEmpty = false;
-    bool everListed = false; // squeue has listed a task of the job
+    bool everListed = false;      // squeue has listed a task of the job
+    Clock::time_point lastAnswer; // of squeue
     Clock::time_point nextQueueLook;
     std::chrono::milliseconds queueInterval{0};
     std::string lastQueueAnswer;
@@ -546,9 +548,11 @@ struct SlurmBatch::Impl {
     void readStatuses(Clock::time_point now) {
         std::set<std::string> present;
         std::error_code ec;
-        for (fs::directory_iterator it(job.dir / std::string(kStatusFolderName), ec), end;
-             !ec && it != end; it.increment(ec))
+        fs::directory_iterator it(job.dir / std::string(kStatusFolderName), ec);
+        for (const fs::directory_iterator end; !ec && it != end; it.increment(ec))
             present.insert(it->path().filename().string());
+        if (ec)
+            return; // looked at again next time
         for (std::size_t i = 0; i < tasks.size(); ++i) {
             Task& task = tasks[i];
             if (finished(task))
@@ -563,8 +567,9 @@ struct SlurmBatch::Impl {
             // Damaged, or another batch's or job's: not this task's outcome.
             if (!status || status->batch != job.batchId || status->jobId != jobId)
                 continue;
-            if (task.status && status->attempt < task.status->attempt)
+            if (status->attempt < task.latestAttempt)
                 continue; // a late word of an attempt that was replaced
+            task.latestAttempt = status->attempt;
             if (!task.status || task_status_text(*task.status) != task_status_text(*status)) {
                 task.status = status;
                 task.statusSince = now;
@@ -597,6 +602,7 @@ struct SlurmBatch::Impl {
             return;
         }
         queueFailingSince.reset();
+        lastAnswer = now;
         const std::string text = unknownJob ? std::string() : answer.out;
         const auto queued = parse_squeue_tasks(text);
         queueEmpty = squeue_lists_nothing(text);
@@ -665,7 +671,7 @@ struct SlurmBatch::Impl {
                 continue;
             if (task.status) {
                 // Final once squeue, asked after the file was read, no longer lists the task.
-                if (queueEmpty || (task.goneSince && *task.goneSince >= task.statusSince))
+                if (queueEmpty || (!task.listed && lastAnswer >= task.statusSince))
                     finishFromStatus(i);
                 continue;
             }
