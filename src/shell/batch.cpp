@@ -201,10 +201,10 @@ std::string options_clash_message(std::string_view writer, std::string_view opti
     return std::string(kBatchRefused) + options_clash_text(writer, optionsFile, descriptor);
 }
 
-std::string clash_text(const BatchClaims::Clash& clash, std::string_view file,
+std::string clash_text(const BatchClaims::Clash& clash, std::string_view writer,
                        std::string_view other) {
-    return clash.optionsFile ? options_clash_text(file, other, clash.descriptor)
-                             : output_clash_text(other, file, clash.path, clash.descriptor);
+    return clash.optionsFile ? options_clash_text(writer, other, clash.descriptor)
+                             : output_clash_text(other, writer, clash.path, clash.descriptor);
 }
 
 std::string strict_refusal_message(std::string_view file) {
@@ -277,7 +277,13 @@ bool BatchPreflighter::readNext() {
     BatchFile entry = read_batch_file(context_, path);
     if (entry.run.outcome == BatchOutcome::Refused && strict_)
         preflight_.errors.push_back(strict_refusal_message(path));
+    const std::size_t index = preflight_.files.size();
     preflight_.files.push_back(std::move(entry));
+    const BatchFile& f = preflight_.files.back();
+    if (!clash_)
+        clash_ = preflight_.claims.addOptionsFile(index, path);
+    if (!clash_ && f.run.state == BatchRunState::Waiting)
+        clash_ = preflight_.claims.claimOutputs(index, f.scenario);
     return next_ < files_.size();
 }
 
@@ -294,26 +300,19 @@ BatchPreflight BatchPreflighter::finish() {
     }
     next_ = files_.size();
 
-    BatchClaims& claims = preflight.claims;
-    for (std::size_t i = 0; i < preflight.files.size(); ++i)
-        claims.addOptionsFile(i, preflight.files[i].run.optionsFile);
-    for (std::size_t i = 0; i < preflight.files.size() && !preflight.refused(); ++i) {
-        const BatchFile& f = preflight.files[i];
-        if (f.run.state != BatchRunState::Waiting)
-            continue;
-        const auto clash = claims.claimOutputs(i, f.scenario);
-        if (!clash)
-            continue;
+    if (clash_) {
         const std::string message =
-            std::string(kBatchRefused) +
-            clash_text(*clash, f.run.optionsFile, preflight.files[clash->other].run.optionsFile);
+            std::string(kBatchRefused) + clash_text(*clash_,
+                                                    preflight.files[clash_->writer].run.optionsFile,
+                                                    preflight.files[clash_->other].run.optionsFile);
         preflight.errors.push_back(message);
-        for (const std::size_t owner : {clash->other, i}) {
+        for (const std::size_t owner : {clash_->other, clash_->writer}) {
             BatchRun& run = preflight.files[owner].run;
             run.state = BatchRunState::Finished;
             run.outcome = BatchOutcome::Refused;
             run.messages = {message};
         }
+        clash_.reset();
     }
     if (preflight.refused() || preflight.stopped) {
         for (BatchFile& f : preflight.files) {

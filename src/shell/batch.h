@@ -140,8 +140,8 @@ std::string output_clash_message(std::string_view first, std::string_view second
 std::string options_clash_message(std::string_view writer, std::string_view optionsFile,
                                   std::string_view descriptor);
 // A clash as a file read again before its run meets it: the text of the two messages above
-// without "Batch refused: ". `file` claimed an output that `other` had claimed or is.
-std::string clash_text(const BatchClaims::Clash& clash, std::string_view file,
+// without "Batch refused: ", naming the clash's writer and other file by these paths.
+std::string clash_text(const BatchClaims::Clash& clash, std::string_view writer,
                        std::string_view other);
 // The batch's message with --strict: "Batch refused: " FILE " was refused (--strict)".
 std::string strict_refusal_message(std::string_view file);
@@ -171,6 +171,9 @@ private:
     std::size_t next_ = 0;
     BatchPreflight preflight_;
     DistinctFiles named_; // the files read
+    // The first output that clashes, found as the files are read (each file's outputs with
+    // the files read before it).
+    std::optional<BatchClaims::Clash> clash_;
 };
 
 // Reads and validates every file as `kvopt check` does, on the reader's own code: a refused

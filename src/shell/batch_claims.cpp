@@ -91,20 +91,33 @@ bool DistinctFiles::add(const std::string& path) {
 BatchClaims::BatchClaims(std::string modelDir, PathRules rules)
     : modelDir_(std::move(modelDir)), rules_(rules) {}
 
-void BatchClaims::addOptionsFile(std::size_t owner, const std::string& path) {
-    optionsByKey_[keys_.key(path)].insert(owner);
-    if (const auto id = PathKeys::fileId(path))
+std::optional<BatchClaims::Clash> BatchClaims::addOptionsFile(std::size_t owner,
+                                                              const std::string& path) {
+    const std::string key = keys_.key(path);
+    const auto id = PathKeys::fileId(path);
+    optionsByKey_[key].insert(owner);
+    if (id)
         optionsById_[*id].insert(owner);
+    const Output* claimed = nullptr;
+    if (const auto it = outputsByKey_.find(key); it != outputsByKey_.end())
+        claimed = &it->second;
+    else if (const auto byId = id ? outputsById_.find(*id) : outputsById_.end();
+             byId != outputsById_.end())
+        claimed = &byId->second;
+    if (claimed == nullptr || claimed->owner == owner)
+        return std::nullopt;
+    return Clash{claimed->owner, owner, claimed->path, claimed->descriptor, true};
 }
 
-std::vector<BatchClaims::Output> BatchClaims::outputsOf(const Scenario& sc) const {
+std::vector<BatchClaims::Output> BatchClaims::outputsOf(std::size_t owner,
+                                                        const Scenario& sc) const {
     std::vector<Output> files;
     const auto add = [&](const std::string& path, std::string_view descriptor) {
         if (path.empty())
             return;
         // The model runs in the model directory: a relative name lands there.
         std::string full = rules_.isAbsolute(path) ? path : rules_.join(modelDir_, path);
-        files.push_back({std::move(full), std::string(descriptor)});
+        files.push_back({owner, std::move(full), std::string(descriptor)});
     };
     if (!sc.msgfile.empty())
         add(rules_.join(sc.msgdir, sc.msgfile), "MESSAGE");
@@ -122,8 +135,9 @@ std::optional<BatchClaims::Clash> BatchClaims::claimOutputs(std::size_t owner,
     struct Claim {
         std::string key;
         std::optional<FileId> id;
+        const Output* output = nullptr;
     };
-    const std::vector<Output> outputs = outputsOf(scenario);
+    const std::vector<Output> outputs = outputsOf(owner, scenario);
     std::vector<Claim> claims;
     const auto otherThan =
         [owner](const std::set<std::size_t>& owners) -> std::optional<std::size_t> {
@@ -136,20 +150,20 @@ std::optional<BatchClaims::Clash> BatchClaims::claimOutputs(std::size_t owner,
     for (const Output& out : outputs) {
         // Either separator names a folder where the model opens a file.
         const std::string path = rules_.nativeSeparators(out.path);
-        Claim claim{keys_.key(path), PathKeys::fileId(path)};
+        Claim claim{keys_.key(path), PathKeys::fileId(path), &out};
         const auto clash = [&](std::size_t other, bool optionsFile) {
-            return Clash{other, out.path, out.descriptor, optionsFile};
+            return Clash{owner, other, out.path, out.descriptor, optionsFile};
         };
         if (const auto it = outputsByKey_.find(claim.key);
-            it != outputsByKey_.end() && it->second != owner)
-            return clash(it->second, false);
+            it != outputsByKey_.end() && it->second.owner != owner)
+            return clash(it->second.owner, false);
         if (const auto it = optionsByKey_.find(claim.key); it != optionsByKey_.end())
             if (const auto other = otherThan(it->second))
                 return clash(*other, true);
         if (claim.id) {
             if (const auto it = outputsById_.find(*claim.id);
-                it != outputsById_.end() && it->second != owner)
-                return clash(it->second, false);
+                it != outputsById_.end() && it->second.owner != owner)
+                return clash(it->second.owner, false);
             if (const auto it = optionsById_.find(*claim.id); it != optionsById_.end())
                 if (const auto other = otherThan(it->second))
                     return clash(*other, true);
@@ -157,16 +171,17 @@ std::optional<BatchClaims::Clash> BatchClaims::claimOutputs(std::size_t owner,
         claims.push_back(std::move(claim));
     }
     for (const Claim& claim : claims) {
-        outputsByKey_.emplace(claim.key, owner);
+        outputsByKey_.emplace(claim.key, *claim.output);
         if (claim.id)
-            outputsById_.emplace(*claim.id, owner);
+            outputsById_.emplace(*claim.id, *claim.output);
     }
     return std::nullopt;
 }
 
 void BatchClaims::releaseOutputs(std::size_t owner) {
-    std::erase_if(outputsByKey_, [owner](const auto& entry) { return entry.second == owner; });
-    std::erase_if(outputsById_, [owner](const auto& entry) { return entry.second == owner; });
+    std::erase_if(outputsByKey_,
+                  [owner](const auto& entry) { return entry.second.owner == owner; });
+    std::erase_if(outputsById_, [owner](const auto& entry) { return entry.second.owner == owner; });
 }
 
 } // namespace kv

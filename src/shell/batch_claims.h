@@ -64,16 +64,21 @@ public:
     // Relative output names are taken from `modelDir`, where the model runs.
     BatchClaims(std::string modelDir, PathRules rules);
 
-    // Every options file of the batch, also a refused one: an output must not destroy it.
-    void addOptionsFile(std::size_t owner, const std::string& path);
-    // Claims the output files of `scenario` for `owner`. When one of them is another file's
-    // output or another options file of the batch, claims nothing and answers the clash.
+    // What clashes: an output of `writer` that `other` writes too (it claimed it first), or
+    // that is `other`, an options file of the batch.
     struct Clash {
-        std::size_t other = 0;  // the options file that claimed it first, or is the output
-        std::string path;       // the output as `owner` names it
+        std::size_t writer = 0;
+        std::size_t other = 0;
+        std::string path;       // the output as `writer` names it
         std::string descriptor; // "MESSAGE", "OUTPUT DATA", ...
         bool optionsFile = false;
     };
+
+    // Every options file of the batch, also a refused one, since an output must not destroy
+    // it; answers the clash when an output claimed already is this file.
+    std::optional<Clash> addOptionsFile(std::size_t owner, const std::string& path);
+    // Claims the output files of `scenario` for `owner`. When one of them is another file's
+    // output or another options file of the batch, claims nothing and answers the clash.
     std::optional<Clash> claimOutputs(std::size_t owner, const Scenario& scenario);
     // Gives up what `owner` claimed (its file changed, or it will not run).
     void releaseOutputs(std::size_t owner);
@@ -82,18 +87,19 @@ public:
 
 private:
     struct Output {
+        std::size_t owner = 0;
         std::string path;
         std::string descriptor;
     };
-    std::vector<Output> outputsOf(const Scenario& scenario) const;
+    std::vector<Output> outputsOf(std::size_t owner, const Scenario& scenario) const;
 
     std::string modelDir_;
     PathRules rules_ = PathRules::native();
     PathKeys keys_;
     std::map<std::string, std::set<std::size_t>> optionsByKey_;
     std::map<FileId, std::set<std::size_t>> optionsById_;
-    std::map<std::string, std::size_t> outputsByKey_;
-    std::map<FileId, std::size_t> outputsById_;
+    std::map<std::string, Output> outputsByKey_;
+    std::map<FileId, Output> outputsById_;
 };
 
 } // namespace kv
