@@ -12,7 +12,6 @@
 #include <cstdio>
 #include <ctime>
 #include <fstream>
-#include <iterator>
 #include <nlohmann/json.hpp>
 #include <random>
 #include <sstream>
@@ -215,8 +214,9 @@ std::string file_sha256(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in)
         return {};
-    std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    return in.bad() ? std::string() : sha256_hex(content);
+    std::ostringstream content;
+    content << in.rdbuf();
+    return in.bad() ? std::string() : sha256_hex(content.view());
 }
 
 BatchFile read_batch_file(const BatchContext& context, const std::string& path) {
@@ -245,7 +245,7 @@ BatchFile read_batch_file(const BatchContext& context, const std::string& path) 
             entry.run.messageFile = reader.session.join(sc.msgdir, sc.msgfile);
         if (!sc.outfile.empty())
             entry.run.outputFile = reader.session.join(sc.outdir, sc.outfile);
-        entry.scenario = sc;
+        entry.scenario = std::move(reader.session.scenario); // the session goes with this call
     } else {
         entry.run.state = BatchRunState::Finished;
         entry.run.outcome = BatchOutcome::Refused;

@@ -77,8 +77,8 @@ std::string slurm_job_script(const SlurmJob& job) {
            "task=${SLURM_ARRAY_TASK_ID:?runs only as a task of a Slurm job array}\n"
            "job=${SLURM_ARRAY_JOB_ID:-}\n"
            "attempt=${SLURM_RESTART_COUNT:-0}\n"
-           "# sbatch writes no log (a folder's name is no pattern of its): the task writes its "
-           "own.\n"
+           "# The task writes its own log: sbatch would read a \"\\\" or \"%\" in the folder's "
+           "name as a pattern.\n"
            "exec >>\"$batch_dir/" +
            logFolder +
            "/task-$task.out\" 2>&1\n"
