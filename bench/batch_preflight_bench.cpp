@@ -67,13 +67,21 @@ private:
     std::vector<std::string> files_;
 };
 
-void BM_BatchPreflight(benchmark::State& state) {
-    kvbench::DemoSession f;
+// Points the demo's session at its data tree; false (the benchmark skipped) when the demo's
+// reference database is not built.
+bool demo_ready(benchmark::State& state, kvbench::DemoSession& f) {
     if (!f.session || !fs::exists(KV_DEMO_DIR "/model/reports/reports.sqlite")) {
         state.SkipWithError("the demo's reference database is not built");
-        return;
+        return false;
     }
     f.session->settings.datadir = KV_DEMO_DIR "/data";
+    return true;
+}
+
+void BM_BatchPreflight(benchmark::State& state) {
+    kvbench::DemoSession f;
+    if (!demo_ready(state, f))
+        return;
     const BatchFolder folder(static_cast<int>(state.range(0)));
     const kv::BatchContext context = kv::batch_context(*f.session);
     std::size_t runnable = 0;
@@ -88,10 +96,6 @@ void BM_BatchPreflight(benchmark::State& state) {
 }
 BENCHMARK(BM_BatchPreflight)->Arg(1000)->Arg(3000)->Unit(benchmark::kMillisecond);
 
-// The same check as the Batch window runs it: a slice at a time from its timer, the window's
-// events between two slices. The figure is the whole check; "longest_slice_ms" is the longest
-// the window waits for its turn (the last slice also compares the files), and
-// "longest_slice_cpu_ms" that slice's own processor time.
 // This thread's processor time: a slice's own work, whatever else the machine runs.
 double thread_cpu_ms() {
     timespec t{};
@@ -99,13 +103,14 @@ double thread_cpu_ms() {
     return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
 }
 
+// The same check as the Batch window runs it: a slice at a time from its timer, the window's
+// events between two slices. The figure is the whole check; "longest_slice_ms" is the longest
+// the window waits for its turn (the last slice also compares the files), and
+// "longest_slice_cpu_ms" that slice's own processor time.
 void BM_BatchWindowCheck(benchmark::State& state) {
     kvbench::DemoSession f;
-    if (!f.session || !fs::exists(KV_DEMO_DIR "/model/reports/reports.sqlite")) {
-        state.SkipWithError("the demo's reference database is not built");
+    if (!demo_ready(state, f))
         return;
-    }
-    f.session->settings.datadir = KV_DEMO_DIR "/data";
     f.session->settings.modelexe = "demo-model"; // a model that ends at once
     const BatchFolder folder(static_cast<int>(state.range(0)));
     f.session->stateDir = folder.root(); // the runs' history goes with the folder
