@@ -20,7 +20,8 @@ bool open_reference_db(Session& session) {
 }
 
 void close_reference_db(Session& session) {
-    session.refdbpath = reference_db_path(session.settings.modeldir, session.rules.separator);
+    // The path stays the one open_reference_db tried: looking for the file again on every
+    // close costs a batch's check a folder listing per file for nothing.
     session.refdb.reset();
 }
 

@@ -2,8 +2,6 @@
 
 #include "optionsfile/reader.h"
 #include "shell/batch_session.h"
-#include "shell/dialog_helpers.h"
-#include "shell/file_commands.h"
 #include "shell/run_history.h"
 #include "shell/session.h"
 #include "shell/status.h"
@@ -13,15 +11,11 @@
 #include <cmath>
 #include <cstdio>
 #include <ctime>
-#include <map>
+#include <fstream>
 #include <nlohmann/json.hpp>
 #include <random>
 #include <sstream>
 #include <utility>
-
-#ifndef _WIN32
-#include <sys/stat.h>
-#endif
 
 namespace kv {
 
@@ -66,65 +60,23 @@ std::string exit_text(const BatchRun& run) {
     return "-";
 }
 
+constexpr std::string_view kBatchRefused = "Batch refused: ";
+
+std::string output_clash_text(std::string_view first, std::string_view second,
+                              std::string_view path, std::string_view descriptor) {
+    return std::string(first) + " and " + std::string(second) + " both write " + std::string(path) +
+           " (" + std::string(descriptor) + ")";
+}
+
+std::string options_clash_text(std::string_view writer, std::string_view optionsFile,
+                               std::string_view descriptor) {
+    return std::string(writer) + " writes its " + std::string(descriptor) + " file over " +
+           std::string(optionsFile) + ", another options file of the batch";
+}
+
 bool ran(const BatchRun& run) {
     return run.state == BatchRunState::Finished &&
            (run.exitStatus.has_value() || run.signal.has_value());
-}
-
-// An output file of a usable file, as the batch compares it with the others'.
-struct OutputFile {
-    std::size_t owner = 0; // index of the options file
-    std::string path;
-    std::string_view descriptor;
-};
-
-std::vector<OutputFile> output_files_of(const Scenario& sc, std::size_t owner,
-                                        const BatchContext& context) {
-    std::vector<OutputFile> files;
-    const auto add = [&](const std::string& path, std::string_view descriptor) {
-        if (path.empty())
-            return;
-        // The model runs in the model directory: a relative name lands there.
-        std::string full = path;
-        if (!context.rules.isAbsolute(full))
-            full = context.rules.join(context.settings.modeldir, full);
-        files.push_back({owner, fs::path(full).lexically_normal().string(), descriptor});
-    };
-    if (!sc.msgfile.empty())
-        add(context.rules.join(sc.msgdir, sc.msgfile), "MESSAGE");
-    if (!sc.outfile.empty())
-        add(context.rules.join(sc.outdir, sc.outfile), "OUTPUT DATA");
-    if (sc.bmy_on) {
-        add(sc.runfiles[kExhaustBmyOut], "EXHAUST BMY OUT");
-        add(sc.runfiles[kEvapBmyOut], "EVAP BMY OUT");
-    }
-    return files;
-}
-
-// The first pair of files that name one output file; the keys are the path's text (in any
-// case where case does not count) and, for a file that exists, the file itself.
-std::optional<std::pair<OutputFile, OutputFile>>
-first_output_clash(const std::vector<OutputFile>& outputs, const PathRules& rules) {
-    std::map<std::string, std::size_t> byName;
-    std::map<std::pair<unsigned long long, unsigned long long>, std::size_t> byFile;
-    for (std::size_t i = 0; i < outputs.size(); ++i) {
-        const OutputFile& out = outputs[i];
-        const std::string key = rules.caseSensitive ? out.path : lower(out.path);
-        const auto [at, added] = byName.emplace(key, i);
-        if (!added && outputs[at->second].owner != out.owner)
-            return std::pair{outputs[at->second], out};
-#ifndef _WIN32
-        struct stat st {};
-        const std::string found = resolve_existing_path(out.path);
-        if (!found.empty() && ::stat(found.c_str(), &st) == 0) {
-            const auto [fat, fadded] = byFile.emplace(
-                std::pair<unsigned long long, unsigned long long>{st.st_dev, st.st_ino}, i);
-            if (!fadded && outputs[fat->second].owner != out.owner)
-                return std::pair{outputs[fat->second], out};
-        }
-#endif
-    }
-    return std::nullopt;
 }
 
 } // namespace
@@ -240,17 +192,34 @@ std::vector<BatchRun> BatchPreflight::runs() const {
 
 std::string output_clash_message(std::string_view first, std::string_view second,
                                  std::string_view path, std::string_view descriptor) {
-    return "Batch refused: " + std::string(first) + " and " + std::string(second) + " both write " +
-           std::string(path) + " (" + std::string(descriptor) + ")";
+    return std::string(kBatchRefused) + output_clash_text(first, second, path, descriptor);
+}
+
+std::string options_clash_message(std::string_view writer, std::string_view optionsFile,
+                                  std::string_view descriptor) {
+    return std::string(kBatchRefused) + options_clash_text(writer, optionsFile, descriptor);
+}
+
+std::string clash_text(const BatchClaims::Clash& clash, std::string_view writer,
+                       std::string_view other) {
+    return clash.optionsFile ? options_clash_text(writer, other, clash.descriptor)
+                             : output_clash_text(other, writer, clash.path, clash.descriptor);
 }
 
 std::string strict_refusal_message(std::string_view file) {
-    return "Batch refused: " + std::string(file) + " was refused (--strict)";
+    return std::string(kBatchRefused) + std::string(file) + " was refused (--strict)";
 }
 
-BatchPreflight preflight_batch(const BatchContext& context, const std::vector<std::string>& files,
-                               bool strict) {
-    BatchPreflight preflight;
+std::string file_sha256(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return {};
+    std::ostringstream content;
+    content << in.rdbuf();
+    return in.bad() ? std::string() : sha256_hex(content.view());
+}
+
+BatchFile read_batch_file(const BatchContext& context, const std::string& path) {
     std::error_code ec;
     const fs::path startDir = fs::current_path(ec);
     // Reading a file refreshes the status, which makes the model directory current.
@@ -263,61 +232,89 @@ BatchPreflight preflight_batch(const BatchContext& context, const std::vector<st
         }
     } restore{startDir};
 
-    for (const std::string& file : files) {
-        const std::string path = full_path(file, startDir).string();
-        const bool named =
-            std::any_of(preflight.files.begin(), preflight.files.end(), [&](const BatchFile& f) {
-                return same_file(context.rules, f.run.optionsFile, path);
-            });
-        if (named)
-            continue;
-        // A session per file, as `kvopt check` reads each file afresh.
-        BatchSession reader(context);
-        reader.setCurrentFile(path);
-        BatchFile entry;
-        entry.run.optionsFile = path;
-        if (read_options(reader.session) == ReadOutcome::Loaded) {
-            const Scenario& sc = reader.session.scenario;
-            if (!sc.msgfile.empty())
-                entry.run.messageFile = reader.session.join(sc.msgdir, sc.msgfile);
-            if (!sc.outfile.empty())
-                entry.run.outputFile = reader.session.join(sc.outdir, sc.outfile);
-            entry.scenario = sc;
-        } else {
-            entry.run.state = BatchRunState::Finished;
-            entry.run.outcome = BatchOutcome::Refused;
-            entry.run.messages = reader.takeMessages();
-            if (entry.run.messages.empty())
-                entry.run.messages.push_back("Options file refused: " + path);
-            if (strict)
-                preflight.errors.push_back(strict_refusal_message(path));
-        }
-        preflight.files.push_back(std::move(entry));
+    BatchFile entry;
+    entry.run.optionsFile = path;
+    // Hashed before the reading: a change while it is read shows as a change at the run.
+    entry.sha256 = file_sha256(path);
+    // A session per file, as `kvopt check` reads each file afresh.
+    BatchSession reader(context);
+    reader.setCurrentFile(path);
+    if (read_options(reader.session) == ReadOutcome::Loaded) {
+        const Scenario& sc = reader.session.scenario;
+        if (!sc.msgfile.empty())
+            entry.run.messageFile = reader.session.join(sc.msgdir, sc.msgfile);
+        if (!sc.outfile.empty())
+            entry.run.outputFile = reader.session.join(sc.outdir, sc.outfile);
+        entry.scenario = std::move(reader.session.scenario); // the session goes with this call
+    } else {
+        entry.run.state = BatchRunState::Finished;
+        entry.run.outcome = BatchOutcome::Refused;
+        entry.run.messages = reader.takeMessages();
+        if (entry.run.messages.empty())
+            entry.run.messages.push_back("Options file refused: " + path);
     }
+    return entry;
+}
 
-    std::vector<OutputFile> outputs;
-    for (std::size_t i = 0; i < preflight.files.size(); ++i) {
-        const BatchFile& f = preflight.files[i];
-        if (f.run.state == BatchRunState::Waiting) {
-            auto own = output_files_of(f.scenario, i, context);
-            outputs.insert(outputs.end(), own.begin(), own.end());
-        }
+BatchPreflighter::BatchPreflighter(BatchContext context, std::vector<std::string> files,
+                                   bool strict)
+    : context_(std::move(context)), files_(std::move(files)), strict_(strict),
+      named_(context_.rules) {
+    preflight_.claims = BatchClaims(context_.settings.modeldir, context_.rules);
+    std::error_code ec;
+    const fs::path base = fs::current_path(ec);
+    for (std::string& file : files_)
+        file = full_path(file, base).string();
+}
+
+bool BatchPreflighter::readNext() {
+    if (next_ >= files_.size())
+        return false;
+    const std::string& path = files_[next_++];
+    // The same file named twice (by the same text, or reached another way) runs once.
+    if (!named_.add(path))
+        return next_ < files_.size();
+    BatchFile entry = read_batch_file(context_, path);
+    if (entry.run.outcome == BatchOutcome::Refused && strict_)
+        preflight_.errors.push_back(strict_refusal_message(path));
+    const std::size_t index = preflight_.files.size();
+    preflight_.files.push_back(std::move(entry));
+    const BatchFile& f = preflight_.files.back();
+    if (!clash_)
+        clash_ = preflight_.claims.addOptionsFile(index, path);
+    if (!clash_ && f.run.state == BatchRunState::Waiting)
+        clash_ = preflight_.claims.claimOutputs(index, f.scenario);
+    return next_ < files_.size();
+}
+
+BatchPreflight BatchPreflighter::finish() {
+    BatchPreflight preflight = std::move(preflight_);
+    preflight_ = BatchPreflight();
+    preflight.stopped = next_ < files_.size();
+    for (std::size_t i = next_; i < files_.size(); ++i) {
+        BatchFile unread;
+        unread.run.optionsFile = files_[i];
+        unread.run.state = BatchRunState::Finished;
+        unread.run.outcome = BatchOutcome::NotStarted;
+        preflight.files.push_back(std::move(unread));
     }
-    std::vector<std::size_t> clashing;
-    if (const auto clash = first_output_clash(outputs, context.rules)) {
-        const auto& [a, b] = *clash;
+    next_ = files_.size();
+
+    if (clash_) {
         const std::string message =
-            output_clash_message(preflight.files[a.owner].run.optionsFile,
-                                 preflight.files[b.owner].run.optionsFile, b.path, b.descriptor);
+            std::string(kBatchRefused) + clash_text(*clash_,
+                                                    preflight.files[clash_->writer].run.optionsFile,
+                                                    preflight.files[clash_->other].run.optionsFile);
         preflight.errors.push_back(message);
-        for (const std::size_t owner : {a.owner, b.owner}) {
+        for (const std::size_t owner : {clash_->other, clash_->writer}) {
             BatchRun& run = preflight.files[owner].run;
             run.state = BatchRunState::Finished;
             run.outcome = BatchOutcome::Refused;
             run.messages = {message};
         }
+        clash_.reset();
     }
-    if (preflight.refused()) {
+    if (preflight.refused() || preflight.stopped) {
         for (BatchFile& f : preflight.files) {
             if (f.run.state == BatchRunState::Waiting) {
                 f.run.state = BatchRunState::Finished;
@@ -326,6 +323,14 @@ BatchPreflight preflight_batch(const BatchContext& context, const std::vector<st
         }
     }
     return preflight;
+}
+
+BatchPreflight preflight_batch(const BatchContext& context, const std::vector<std::string>& files,
+                               bool strict, const std::function<bool()>& stopRequested) {
+    BatchPreflighter preflighter(context, files, strict);
+    while (!(stopRequested && stopRequested()) && preflighter.readNext()) {
+    }
+    return preflighter.finish();
 }
 
 std::array<int, kBatchOutcomes.size()> batch_counts(const std::vector<BatchRun>& runs) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "optionsfile/scenario.h"
+#include "shell/batch_claims.h"
 #include "shell/path_rules.h"
 #include "shell/ports.h"
 #include "shell/settings.h"
@@ -9,6 +10,7 @@
 #include <chrono>
 #include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -100,7 +102,17 @@ BatchContext batch_context(const Session& session);
 struct BatchFile {
     BatchRun run;
     Scenario scenario;
+    // The SHA-256 of the file's content, taken before it was read; empty when it could not be
+    // read. Just before its run the file is hashed again: a file changed since is read anew.
+    std::string sha256;
 };
+
+// Reads and validates one file as `kvopt check` does, on a session of its own. The process's
+// current directory is as it was afterwards.
+BatchFile read_batch_file(const BatchContext& context, const std::string& path);
+
+// The SHA-256 of a file's content; empty when it cannot be read.
+std::string file_sha256(const std::string& path);
 
 struct BatchPreflight {
     std::vector<BatchFile> files; // in the order given; a file named twice is kept once
@@ -108,6 +120,11 @@ struct BatchPreflight {
     // --strict). When there is one, nothing may start: the files it names are Refused, every
     // other one NotStarted.
     std::vector<std::string> errors;
+    // The outputs each usable file writes and the batch's options files, so that a file read
+    // again before its run is compared with the others as the pre-flight compared it.
+    BatchClaims claims;
+    // A stop came before every file was read: the files not read are NotStarted.
+    bool stopped = false;
 
     bool refused() const { return !errors.empty(); }
     std::size_t runnable() const; // files Waiting
@@ -118,16 +135,55 @@ struct BatchPreflight {
 // " and " B " both write " PATH " (MESSAGE)".
 std::string output_clash_message(std::string_view first, std::string_view second,
                                  std::string_view path, std::string_view descriptor);
+// The message of a file whose output is another options file of the batch: "Batch refused: "
+// A " writes its MESSAGE file over " B ", another options file of the batch".
+std::string options_clash_message(std::string_view writer, std::string_view optionsFile,
+                                  std::string_view descriptor);
+// A clash as a file read again before its run meets it: the text of the two messages above
+// without "Batch refused: ", naming the clash's writer and other file by these paths.
+std::string clash_text(const BatchClaims::Clash& clash, std::string_view writer,
+                       std::string_view other);
 // The batch's message with --strict: "Batch refused: " FILE " was refused (--strict)".
 std::string strict_refusal_message(std::string_view file);
 
+// The first message of a file that changed after the pre-flight and was refused when read
+// again (its reasons follow), or whose new outputs clash with the batch's.
+inline constexpr std::string_view kChangedSinceCheck = "changed since the check";
+
+// The pre-flight one file at a time, so that a window can stay responsive and a stop can
+// come between two files: readNext() until it answers false, then finish().
+class BatchPreflighter {
+public:
+    BatchPreflighter(BatchContext context, std::vector<std::string> files, bool strict);
+
+    // Reads the next file not read yet; false when there is none left.
+    bool readNext();
+    std::size_t filesRead() const { return next_; }
+    std::size_t filesGiven() const { return files_.size(); }
+    // Compares the files read (outputs, options files): the pre-flight. A file not read yet
+    // counts as stopped before its check.
+    BatchPreflight finish();
+
+private:
+    BatchContext context_;
+    std::vector<std::string> files_;
+    bool strict_ = false;
+    std::size_t next_ = 0;
+    BatchPreflight preflight_;
+    DistinctFiles named_; // the files read
+    // The first output that clashes, found as the files are read (each file's outputs with
+    // the files read before it).
+    std::optional<BatchClaims::Clash> clash_;
+};
+
 // Reads and validates every file as `kvopt check` does, on the reader's own code: a refused
 // file keeps the reader's messages and is left out (with `strict`, it refuses the batch). Then
-// no two usable files may name the same MESSAGE, OUTPUT DATA or by-model-year output file:
-// when they do, the batch is refused naming both. Starts nothing, writes nothing; the
-// process's current directory is as it was afterwards.
+// no two usable files may name the same MESSAGE, OUTPUT DATA or by-model-year output file,
+// and no output may be another options file of the batch: when one does, the batch is refused
+// naming both. Starts nothing, writes nothing; the process's current directory is as it was
+// afterwards. `stopRequested` is asked before each file: true leaves the rest unread.
 BatchPreflight preflight_batch(const BatchContext& context, const std::vector<std::string>& files,
-                               bool strict);
+                               bool strict, const std::function<bool()>& stopRequested = {});
 
 // ---------------------------------------------------------------------------------------
 // Summary, exit status, progress

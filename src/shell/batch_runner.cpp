@@ -8,11 +8,15 @@
 #include "shell/session.h"
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 
 namespace kv {
 
 namespace {
+
+// How long one slice of the check may take before the window gets its turn.
+constexpr std::chrono::milliseconds kCheckSlice{30};
 
 constexpr std::string_view kOptionFilesFilter = "Option files (*.opt)|*.opt|All files (*.*)|*.*";
 
@@ -41,23 +45,28 @@ BatchRunner::Row row_of(const BatchRun& run) {
 
 } // namespace
 
+// The files being checked, under the busy pointer.
+struct BatchRunner::Check {
+    Check(Session& session, std::vector<std::string> files)
+        : preflighter(batch_context(session), std::move(files), false), busy(session.ui) {}
+    BatchPreflighter preflighter;
+    BusyPointer busy;
+};
+
 BatchRunner::BatchRunner(Session& session) : session_(session), parallel_(available_processors()) {}
 
 BatchRunner::~BatchRunner() = default;
 
-bool BatchRunner::listed(const std::string& path) const {
-    return std::any_of(files_.begin(), files_.end(), [&](const std::string& file) {
-        return same_file(session_.rules, file, path);
-    });
-}
-
 std::size_t BatchRunner::add(const std::vector<std::string>& paths) {
     if (running())
         return 0;
+    DistinctFiles listed(session_.rules);
+    for (const std::string& file : files_)
+        listed.add(file);
     std::error_code ec;
     std::size_t added = 0;
     for (const std::string& file : batch_files_of(paths, std::filesystem::current_path(ec))) {
-        if (!listed(file)) {
+        if (listed.add(file)) {
             files_.push_back(file);
             ++added;
         }
@@ -65,6 +74,7 @@ std::size_t BatchRunner::add(const std::vector<std::string>& paths) {
     if (added > 0) {
         batch_.reset();
         lastRuns_.clear();
+        note_.clear();
     }
     return added;
 }
@@ -95,6 +105,7 @@ void BatchRunner::remove(std::vector<std::size_t> rows) {
     }
     batch_.reset();
     lastRuns_.clear();
+    note_.clear();
 }
 
 void BatchRunner::setParallel(int n) {
@@ -105,26 +116,41 @@ bool BatchRunner::run() {
     if (running() || files_.empty())
         return false;
     batch_.reset();
+    lastRuns_.clear();
+    batchId_.clear();
+    note_.clear();
     closeWhenOver_ = false;
-    BatchPreflight preflight;
-    {
-        BusyPointer busy(session_.ui);
-        preflight = preflight_batch(batch_context(session_), files_, false);
-    }
+    check_ = std::make_unique<Check>(session_, files_);
+    return true;
+}
+
+void BatchRunner::finishCheck() {
+    BatchPreflight preflight = check_->preflighter.finish();
+    check_.reset();
     lastRuns_ = preflight.runs();
     if (preflight.refused()) {
-        batchId_.clear();
         session_.message(joined(preflight.errors), MessageIcon::Exclamation);
-        return false;
+        return;
     }
     batch_ = std::make_unique<LocalBatch>(batch_context(session_), std::move(preflight),
                                           LocalBatch::Options{parallel_, {}});
     batchId_ = batch_->id();
-    batch_->advance();
-    return true;
+    // The first runs start at the next advance(): the window has its turn in between.
 }
 
 bool BatchRunner::advance() {
+    if (check_) {
+        // The comparison of the files read gets a slice of its own.
+        BatchPreflighter& preflighter = check_->preflighter;
+        if (preflighter.filesRead() == preflighter.filesGiven()) {
+            finishCheck();
+            return true;
+        }
+        const auto until = std::chrono::steady_clock::now() + kCheckSlice;
+        while (preflighter.readNext() && std::chrono::steady_clock::now() < until) {
+        }
+        return false;
+    }
     if (!batch_)
         return false;
     const auto before = batch_->runs();
@@ -138,15 +164,22 @@ bool BatchRunner::advance() {
 }
 
 void BatchRunner::stop() {
+    if (check_) {
+        check_.reset();
+        note_ = "Check cancelled: nothing was run";
+        return;
+    }
     if (running())
         batch_->stop();
 }
 
 bool BatchRunner::running() const {
-    return batch_ && !batch_->over();
+    return check_ != nullptr || (batch_ && !batch_->over());
 }
 
 int BatchRunner::pollTimeoutMs() const {
+    if (check_)
+        return 0;
     return batch_ ? batch_->pollTimeoutMs() : -1;
 }
 
@@ -166,20 +199,31 @@ std::vector<BatchRunner::Row> BatchRunner::rows() const {
 }
 
 BatchProgress BatchRunner::progress() const {
+    if (check_) {
+        BatchProgress checked;
+        checked.total = static_cast<int>(check_->preflighter.filesGiven());
+        checked.done = static_cast<int>(check_->preflighter.filesRead());
+        return checked;
+    }
     if (batch_)
         return batch_->progress();
     return batch_progress(lastRuns_, 0);
 }
 
 std::string BatchRunner::progressText() const {
+    if (check_)
+        return "Checking the options files: " + std::to_string(check_->preflighter.filesRead()) +
+               " of " + std::to_string(check_->preflighter.filesGiven());
     if (!batch_)
-        return {};
+        return note_;
     return batch_->over() ? batch_over_line(batch_->runs())
                           : batch_progress_line(batch_->progress());
 }
 
 bool BatchRunner::mayClose() {
-    if (!running())
+    if (check_)
+        stop(); // nothing has started: nothing to ask
+    if (!running() || ending_)
         return true;
     if (closeWhenOver_)
         return false;
@@ -191,12 +235,19 @@ bool BatchRunner::mayClose() {
 }
 
 bool BatchRunner::mayEndProgram() {
-    if (!running() || closeWhenOver_)
+    if (check_)
+        stop();
+    if (!running() || closeWhenOver_ || ending_)
         return true;
     if (!session_.ui.askYesNo(std::string(kStopBatchQuestion), std::string(kAppTitle)))
         return false;
-    stop();
+    stopForEnd();
     return true;
+}
+
+void BatchRunner::stopForEnd() {
+    ending_ = true;
+    stop();
 }
 
 void BatchRunner::openMessageFile(std::size_t row, const EditorEnvironment& editors) {

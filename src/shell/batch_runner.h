@@ -21,7 +21,8 @@ inline constexpr std::string_view kStopBatchQuestion =
 
 // The logic of the Batch window: the list of options files, the number of parallel runs,
 // and the batch that runs them on this machine. The form calls advance() regularly while a
-// batch runs (it never blocks), so the windows stay responsive.
+// batch is checked or runs (it never blocks for long), so the windows stay responsive: the
+// pre-flight reads the files a slice at a time, under the busy pointer, and can be cancelled.
 class BatchRunner {
 public:
     // One row of the window per file.
@@ -53,19 +54,25 @@ public:
     int parallel() const { return parallel_; }
     void setParallel(int n);
 
-    // Run: checks the files and starts the batch. False when nothing started: no files, a
-    // batch running already, or the batch refused (its reasons shown in a message box).
+    // Run: starts checking the files; once they are checked (advance()), the batch starts, or
+    // its refusal is shown in a message box. False when nothing started: no files, or a batch
+    // checked or running already.
     bool run();
-    // Does what is due; true when a row changed.
+    // Does what is due (the next slice of the check, the batch's runs); true when a row
+    // changed.
     bool advance();
-    // Stop: every running model is stopped, no further run starts.
+    // Stop: during the check, cancels it (nothing has started); during the batch, every
+    // running model is stopped and no further run starts.
     void stop();
+    // Checking or running.
     bool running() const;
+    bool checking() const { return check_ != nullptr; }
     // How long the form may wait before calling advance() again (ms).
     int pollTimeoutMs() const;
 
     // The rows: the files of the last batch as it left them, or the listed files waiting.
     std::vector<Row> rows() const;
+    // The batch's progress; during the check, the files checked (done) of those listed.
     BatchProgress progress() const;
     std::string progressText() const;
     const std::string& batchId() const { return batchId_; }
@@ -78,21 +85,29 @@ public:
     // The program ends (Exit, the main window closed) during a batch: asks the same question;
     // Yes stops the batch (its models are waited for as the window goes) and answers true.
     bool mayEndProgram();
+    // The program ends without anybody to ask (a termination signal), or was told Yes
+    // already: the batch stops (its models are ended as Stop ends them, SIGKILL after the
+    // grace period, as the window goes), and closing asks nothing any more.
+    void stopForEnd();
 
     // A double click on a finished row: its message file in the text editor, or "Message
     // file not found: " and its path; for a file that did not reach its model, why not.
     void openMessageFile(std::size_t row, const EditorEnvironment& editors);
 
 private:
-    bool listed(const std::string& path) const;
+    struct Check;
+    void finishCheck();
 
     Session& session_;
     std::vector<std::string> files_;
     int parallel_ = 1;
+    std::unique_ptr<Check> check_;
     std::unique_ptr<LocalBatch> batch_;
     std::vector<BatchRun> lastRuns_; // of the last batch, or a refused one
     std::string batchId_;
+    std::string note_; // what the progress line says when no batch runs
     bool closeWhenOver_ = false;
+    bool ending_ = false;
 };
 
 } // namespace kv

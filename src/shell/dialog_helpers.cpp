@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <random>
 #include <system_error>
+#include <vector>
 
 #ifndef _WIN32
 #include <fcntl.h>
@@ -61,20 +62,38 @@ std::string resolve_existing_path(std::string_view path) {
 #ifdef _WIN32
     return {};
 #else
-    // Walk the components, matching each one without regard to case where the exact
-    // spelling is missing: a data tree copied from Windows keeps working.
+    // Match each component without regard to case where the exact spelling is missing, so a
+    // data tree copied from Windows keeps working. The part that exists as spelled is found
+    // from the end (usually only the last name is missing): a part exists only when every
+    // part before it does.
     std::string text(path);
     for (char& c : text) {
         if (c == '\\')
             c = '/';
     }
-    fs::path current = text.front() == '/' ? fs::path("/") : fs::path(".");
+    std::vector<fs::path> parts;
     for (const auto& part : fs::path(text).relative_path()) {
-        const std::string name = part.string();
-        if (name.empty() || name == ".")
-            continue;
-        fs::path candidate = current / part;
-        if (fs::exists(candidate, ec)) {
+        if (!part.empty() && part != ".")
+            parts.push_back(part);
+    }
+    const fs::path base = text.front() == '/' ? fs::path("/") : fs::path(".");
+    const auto prefix = [&](std::size_t count) {
+        fs::path p = base;
+        for (std::size_t i = 0; i < count; ++i)
+            p /= parts[i];
+        return p;
+    };
+    // The whole path as spelled is known to be missing unless a "\\" was read as a separator.
+    std::size_t exact = parts.size();
+    if (exact > 0 && text == path)
+        --exact;
+    while (exact > 0 && !fs::exists(prefix(exact), ec))
+        --exact;
+    fs::path current = prefix(exact);
+    for (std::size_t i = exact; i < parts.size(); ++i) {
+        const std::string name = parts[i].string();
+        fs::path candidate = current / parts[i];
+        if (i > exact && fs::exists(candidate, ec)) {
             current = candidate;
             continue;
         }

@@ -3,12 +3,14 @@
 #include "shell/batch_session.h"
 #include "shell/file_commands.h"
 #include "shell/model_run.h"
+#include "shell/open_files.h"
 #include "shell/process_group.h"
 #include "shell/run_history.h"
 #include "shell/stop_request.h"
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <thread>
 #include <utility>
 
@@ -46,15 +48,22 @@ struct LocalBatch::Impl {
     };
 
     Impl(const BatchContext& c, BatchPreflight preflight, Options o)
-        : context(c), options(std::move(o)), saver(c) {
-        options.parallel = std::max(options.parallel, 1);
+        : context(c), options(std::move(o)), saver(c), claims(std::move(preflight.claims)) {
+        // No more descriptors are asked for than the batch can use.
+        const auto waiting =
+            std::count_if(preflight.files.begin(), preflight.files.end(),
+                          [](const BatchFile& f) { return f.run.state == BatchRunState::Waiting; });
+        options.parallel =
+            fit_parallel_runs(std::min<int>(options.parallel, std::max<int>(waiting, 1))).runs;
         if (options.id.empty())
             options.id = new_batch_id(SystemClock::now());
         runs.reserve(preflight.files.size());
         scenarios.reserve(preflight.files.size());
+        hashes.reserve(preflight.files.size());
         for (BatchFile& file : preflight.files) {
             runs.push_back(std::move(file.run));
             scenarios.push_back(std::move(file.scenario));
+            hashes.push_back(std::move(file.sha256));
         }
     }
 
@@ -70,11 +79,39 @@ struct LocalBatch::Impl {
             historyErrors.push_back("Cannot record the run in " + file.string() + ": " + error);
     }
 
-    // Saves the file in place from the scenario the pre-flight read, then starts its model.
-    // A run that fails before its model starts is finished (and recorded) at once.
+    // A file changed since the pre-flight (edited while the batch waited) is read and checked
+    // again, so that an old reading is never saved over it. Answers why it may not run now
+    // ("changed since the check", then the reasons); nothing when it may.
+    std::optional<std::vector<std::string>> readAgainIfChanged(std::size_t index) {
+        BatchRun& run = runs[index];
+        if (file_sha256(run.optionsFile) == hashes[index])
+            return std::nullopt;
+        BatchFile fresh = read_batch_file(context, run.optionsFile);
+        claims.releaseOutputs(index);
+        std::vector<std::string> why = {std::string(kChangedSinceCheck)};
+        if (fresh.run.state != BatchRunState::Waiting) {
+            why.insert(why.end(), fresh.run.messages.begin(), fresh.run.messages.end());
+            return why;
+        }
+        claims.forgetDisk(); // the models of the batch have made files since
+        if (const auto clash = claims.claimOutputs(index, fresh.scenario)) {
+            why.push_back(clash_text(*clash, run.optionsFile, runs[clash->other].optionsFile));
+            return why;
+        }
+        scenarios[index] = std::move(fresh.scenario);
+        hashes[index] = std::move(fresh.sha256);
+        run.messageFile = std::move(fresh.run.messageFile);
+        run.outputFile = std::move(fresh.run.outputFile);
+        return std::nullopt;
+    }
+
+    // Saves the file in place from the scenario the pre-flight read (or read again, when the
+    // file has changed since), then starts its model. A run that fails before its model starts
+    // is finished (and recorded) at once.
     void start(std::size_t index) {
         BatchRun& run = runs[index];
         Session& session = saver.session;
+        const auto refused = readAgainIfChanged(index);
         session.scenario = std::move(scenarios[index]);
         saver.takeMessages();
 
@@ -97,6 +134,10 @@ struct LocalBatch::Impl {
             changed(index);
         };
 
+        if (refused) {
+            failBeforeStart(*refused);
+            return;
+        }
         try {
             update_default_option_file(session);
         } catch (const std::exception& e) {
@@ -146,6 +187,11 @@ struct LocalBatch::Impl {
         }
         while (!stopping && active.size() < static_cast<std::size_t>(options.parallel) &&
                next < runs.size()) {
+            // A stop asked for meanwhile comes before every start.
+            if (stopRequest != nullptr && stopRequest->requested()) {
+                stop(stopRequest->signal());
+                break;
+            }
             const std::size_t index = next++;
             if (runs[index].state == BatchRunState::Waiting)
                 start(index);
@@ -183,6 +229,9 @@ struct LocalBatch::Impl {
     BatchSession saver; // the session each run is saved and started on
     std::vector<BatchRun> runs;
     std::vector<Scenario> scenarios;
+    std::vector<std::string> hashes; // of each file as the pre-flight read it
+    BatchClaims claims;
+    const StopRequest* stopRequest = nullptr; // while run() runs
     std::vector<Active> active;
     std::size_t next = 0;
     bool began = false;
@@ -204,6 +253,10 @@ LocalBatch::~LocalBatch() {
     onRunChanged = nullptr;
     impl_->stop(0);
     run();
+}
+
+int LocalBatch::parallel() const {
+    return impl_->options.parallel;
 }
 
 const std::string& LocalBatch::id() const {
@@ -266,6 +319,13 @@ void LocalBatch::run(const StopRequest* stopRequest) {
 void LocalBatch::run(const StopRequest* stopRequest, const std::function<void()>& tick,
                      std::chrono::milliseconds every) {
     const int tickMs = tick ? static_cast<int>(every.count()) : -1;
+    impl_->stopRequest = stopRequest;
+    struct Forget {
+        Impl& impl;
+        ~Forget() { impl.stopRequest = nullptr; }
+    } forget{*impl_};
+    if (stopRequest != nullptr && stopRequest->requested() && !stopping())
+        stop(stopRequest->signal());
     while (!advance()) {
         if (stopRequest != nullptr && stopRequest->requested() && !stopping()) {
             stop(stopRequest->signal());

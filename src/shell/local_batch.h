@@ -14,7 +14,8 @@ namespace kv {
 class StopRequest;
 
 // A batch run on this machine, at most `parallel` models at a time, each in a process group
-// of its own. A run saves its file in place from the scenario the pre-flight read, starts the
+// of its own. A run saves its file in place from the scenario the pre-flight read (read and
+// checked again first when the file has changed since), starts the
 // model from the model directory with the file's full path as its one argument (no shell, no
 // kelvaro.bat: parallel runs would overwrite it) and, once the model has ended, adds a line
 // with the batch's id to the run history.
@@ -25,8 +26,9 @@ class StopRequest;
 class LocalBatch {
 public:
     struct Options {
-        int parallel = 1; // at least 1
-        std::string id;   // the batch's id; empty: a new one
+        // At least 1, and no more than the limit of open files allows (see parallel()).
+        int parallel = 1;
+        std::string id; // the batch's id; empty: a new one
         // >= 0: the models' standard output goes here (kvopt keeps its own standard output
         // for the summary); -1: this process's own.
         int modelStdoutFd = -1;
@@ -42,6 +44,9 @@ public:
     LocalBatch& operator=(const LocalBatch&) = delete;
 
     const std::string& id() const;
+    // Models at most at once: as asked for, unless there are fewer files to run or the limit
+    // of open files allows fewer (it is raised as far as it may be first).
+    int parallel() const;
     // One per file, in the pre-flight's order.
     const std::vector<BatchRun>& runs() const;
     BatchProgress progress() const;
@@ -63,8 +68,8 @@ public:
     bool stopping() const;
     int stopSignal() const;
 
-    // Runs the batch to its end; a request made on `stop` meanwhile stops it (with the
-    // request's signal).
+    // Runs the batch to its end; a request made on `stop` before or meanwhile stops it (with
+    // the request's signal): it is looked at before every start.
     void run(const StopRequest* stop = nullptr);
     // The same, calling `tick` at least every `every` meanwhile (a progress line's clock).
     void run(const StopRequest* stop, const std::function<void()>& tick,

@@ -7,11 +7,16 @@
 #include <charconv>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <set>
 #include <system_error>
 #include <thread>
 
 #ifndef _WIN32
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <poll.h>
+#include <unistd.h>
 #endif
 
 namespace kv {
@@ -46,16 +51,6 @@ std::string shell_quote(std::string_view text) {
     return quoted + "'";
 }
 
-std::string slurm_pattern_literal(std::string_view path) {
-    std::string literal;
-    for (const char c : path) {
-        literal += c;
-        if (c == '%')
-            literal += '%';
-    }
-    return literal;
-}
-
 std::string slurm_job_script(const SlurmJob& job) {
     const std::string dir = shell_quote(job.dir.string());
     std::string kvopt = shell_quote(job.kvopt) + " --model-dir " +
@@ -63,33 +58,47 @@ std::string slurm_job_script(const SlurmJob& job) {
                         shell_quote(job.settings.datadir) + " run";
     if (!job.settings.modelexe.empty())
         kvopt += " --model-exe " + shell_quote(job.settings.modelexe);
-    kvopt += " --batch " + shell_quote(job.batchId) + " --status-file \"$status\" \"$file\"";
+    kvopt += " --batch \"$batch\" --job-id \"$job\" --attempt \"$attempt\" --status-file "
+             "\"$status\" \"$file\"";
+    const std::string list(kFileListName);
+    const std::string statusFolder(kStatusFolderName);
+    const std::string logFolder(kLogFolderName);
     return "#!/bin/sh\n"
            "# Batch " +
            job.batchId +
            " of the Kelvaro Model Interface, written by kvopt batch --slurm.\n"
            "# Task N of the job array runs the core model with kvopt on line N + 1 of " +
-           std::string(kFileListName) +
-           "\n"
-           "# and leaves its outcome in " +
-           std::string(kStatusFolderName) +
-           "/task-N.json.\n"
+           list + "\n# and leaves its outcome in " + statusFolder + "/task-N.json, its output in " +
+           logFolder +
+           "/task-N.out.\n"
            "batch_dir=" +
-           dir +
+           dir + "\nbatch=" + shell_quote(job.batchId) +
            "\n"
            "task=${SLURM_ARRAY_TASK_ID:?runs only as a task of a Slurm job array}\n"
+           "job=${SLURM_ARRAY_JOB_ID:-}\n"
+           "attempt=${SLURM_RESTART_COUNT:-0}\n"
+           "# The task writes its own log: sbatch would read a \"\\\" or \"%\" in the folder's "
+           "name as a pattern.\n"
+           "exec >>\"$batch_dir/" +
+           logFolder +
+           "/task-$task.out\" 2>&1\n"
            "file=$(sed -n \"$((task + 1))p\" \"$batch_dir/" +
-           std::string(kFileListName) +
+           list +
            "\")\n"
            "status=\"$batch_dir/" +
-           std::string(kStatusFolderName) + "/task-$task.json\"\n" + kvopt +
+           statusFolder +
+           "/task-$task.json\"\n"
+           "# A task Slurm requeued runs again: an earlier attempt's outcome is not this one's.\n"
+           "rm -f \"$status\"\n" +
+           kvopt +
            "\n"
            "code=$?\n"
            "# kvopt writes the status itself; it has not when it could not start or ended\n"
            "# before the model ran.\n"
            "if [ ! -s \"$status\" ]; then\n"
-           "    printf '{\"outcome\": \"failed\", \"kvopt_exit_status\": %d}\\n' \"$code\" "
-           ">\"$status.tmp\" &&\n"
+           "    printf '{\"outcome\": \"failed\", \"kvopt_exit_status\": %d, \"batch\": \"%s\", "
+           "\"job_id\": \"%s\", \"attempt\": %d}\\n' \\\n"
+           "        \"$code\" \"$batch\" \"$job\" \"$attempt\" >\"$status.tmp\" &&\n"
            "        mv -f \"$status.tmp\" \"$status\"\n"
            "fi\n"
            "exit \"$code\"\n";
@@ -101,8 +110,7 @@ std::vector<std::string> sbatch_command(const SlurmJob& job) {
         "--parsable",
         "--job-name=" + default_batch_folder_name(job.batchId),
         "--array=0-" + std::to_string(job.files.empty() ? 0 : job.files.size() - 1),
-        "--output=" + slurm_pattern_literal((job.dir / std::string(kLogFolderName)).string()) +
-            "/task-%a.out",
+        "--output=/dev/null",
         "--chdir=" + job.dir.string(),
     };
     const SlurmSubmitOptions& s = job.submit;
@@ -142,6 +150,36 @@ std::string write_text(const fs::path& path, const std::string& text) {
     return out ? std::string() : "cannot write " + path.string();
 }
 
+// Writes a file that must not exist yet (not even as a link): the batch folder's files are
+// never written over anything.
+std::string write_new_file(const fs::path& path, const std::string& text, bool executable) {
+#ifndef _WIN32
+    const int fd =
+        ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, executable ? 0755 : 0644);
+    if (fd < 0)
+        return "cannot make " + path.string() + ": " + std::strerror(errno);
+    std::size_t written = 0;
+    while (written < text.size()) {
+        const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        written += static_cast<std::size_t>(n);
+    }
+    const int closed = ::close(fd);
+    if (written < text.size() || closed != 0)
+        return "cannot write " + path.string();
+    return {};
+#else
+    (void)executable;
+    std::error_code ec;
+    if (fs::exists(path, ec))
+        return "cannot make " + path.string() + ": it exists already";
+    return write_text(path, text);
+#endif
+}
+
 } // namespace
 
 std::string write_slurm_batch_folder(const SlurmJob& job) {
@@ -151,27 +189,25 @@ std::string write_slurm_batch_folder(const SlurmJob& job) {
                    " holds a line break, which the job's list of files cannot hold";
     }
     std::error_code ec;
-    const fs::path list = job.dir / std::string(kFileListName);
-    if (fs::exists(list, ec))
-        return job.dir.string() + " holds a batch already: choose another folder";
+    const bool made = fs::create_directories(job.dir, ec);
+    if (ec)
+        return "cannot make the batch folder " + job.dir.string() + ": " + ec.message();
+    if (!made && (!fs::is_directory(job.dir, ec) || !fs::is_empty(job.dir, ec)))
+        return "the batch folder " + job.dir.string() + " is not empty: give a new or empty folder";
     for (const auto& folder :
          {job.dir / std::string(kStatusFolderName), job.dir / std::string(kLogFolderName)}) {
-        fs::create_directories(folder, ec);
-        if (ec)
-            return "cannot make the folder " + folder.string() + ": " + ec.message();
+        if (!fs::create_directory(folder, ec))
+            return "cannot make the folder " + folder.string() + ": " +
+                   (ec ? ec.message() : "it exists already");
     }
     std::string files;
     for (const std::string& file : job.files)
         files += file + '\n';
-    const fs::path script = job.dir / std::string(kJobScriptName);
-    std::string error = write_text(script, slurm_job_script(job));
+    std::string error =
+        write_new_file(job.dir / std::string(kJobScriptName), slurm_job_script(job), true);
     if (error.empty())
-        error = write_text(list, files);
-    if (!error.empty())
-        return error;
-    fs::permissions(script, fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,
-                    fs::perm_options::add, ec);
-    return ec ? "cannot make " + script.string() + " executable: " + ec.message() : std::string();
+        error = write_new_file(job.dir / std::string(kFileListName), files, false);
+    return error;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -216,6 +252,9 @@ std::string task_status_text(const TaskStatus& status) {
     j["messages"] = status.messages;
     if (status.kvoptExitStatus)
         j["kvopt_exit_status"] = *status.kvoptExitStatus;
+    j["batch"] = status.batch;
+    j["job_id"] = status.jobId;
+    j["attempt"] = status.attempt;
     return j.dump(-1, ' ', false, json::error_handler_t::replace) + '\n';
 }
 
@@ -246,6 +285,9 @@ std::optional<TaskStatus> parse_task_status(std::string_view text) {
     status.kvoptExitStatus = integer("kvopt_exit_status");
     status.start = text_of("start");
     status.end = text_of("end");
+    status.batch = text_of("batch");
+    status.jobId = text_of("job_id");
+    status.attempt = std::max(integer("attempt").value_or(0), 0);
     if (const auto it = j.find("duration_s"); it != j.end() && it->is_number())
         status.durationSeconds = std::max(0.0, it->get<double>());
     if (const auto it = j.find("messages"); it != j.end() && it->is_array()) {
@@ -275,17 +317,24 @@ std::string write_task_status(const fs::path& path, const TaskStatus& status) {
 // ---------------------------------------------------------------------------------------
 // sbatch and squeue
 
-std::optional<std::string> parse_sbatch_job_id(std::string_view out) {
-    const std::size_t end = out.find_first_of(";\r\n");
-    std::string_view id = out.substr(0, end);
-    while (!id.empty() && id.front() == ' ')
-        id.remove_prefix(1);
-    while (!id.empty() && id.back() == ' ')
-        id.remove_suffix(1);
+std::optional<SubmittedJob> parse_sbatch_job_id(std::string_view out) {
+    const auto trimmed = [](std::string_view text) {
+        while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+            text.remove_prefix(1);
+        while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
+            text.remove_suffix(1);
+        return text;
+    };
+    const std::string_view line = out.substr(0, out.find_first_of("\r\n"));
+    const std::size_t semicolon = line.find(';');
+    const std::string_view id = trimmed(line.substr(0, semicolon));
     if (id.empty() ||
         !std::all_of(id.begin(), id.end(), [](char c) { return c >= '0' && c <= '9'; }))
         return std::nullopt;
-    return std::string(id);
+    SubmittedJob job{std::string(id), {}};
+    if (semicolon != std::string_view::npos)
+        job.cluster = std::string(trimmed(line.substr(semicolon + 1)));
+    return job;
 }
 
 namespace {
@@ -333,11 +382,11 @@ std::optional<std::vector<std::size_t>> task_indices(std::string_view text) {
 
 } // namespace
 
-std::map<std::size_t, QueueState> parse_squeue_tasks(std::string_view out) {
-    // States in which a task's processes run (or are being set up or ended).
-    constexpr std::string_view kRunning[] = {"RUNNING",   "COMPLETING", "CONFIGURING", "STAGE_OUT",
-                                             "SIGNALING", "STOPPED",    "SUSPENDED",   "RESIZING"};
-    std::map<std::size_t, QueueState> tasks;
+namespace {
+
+// The lines of squeue's answer that say something of the job: not blank, not the "CLUSTER:"
+// line it writes first when asked about another cluster.
+template <class Visit> void for_each_queue_line(std::string_view out, Visit visit) {
     std::size_t pos = 0;
     while (pos < out.size()) {
         std::size_t end = out.find('\n', pos);
@@ -349,18 +398,37 @@ std::map<std::size_t, QueueState> parse_squeue_tasks(std::string_view out) {
             line.remove_suffix(1);
         while (!line.empty() && line.front() == ' ')
             line.remove_prefix(1);
+        if (!line.empty() && !line.starts_with("CLUSTER:"))
+            visit(line);
+    }
+}
+
+} // namespace
+
+bool squeue_lists_nothing(std::string_view out) {
+    bool nothing = true;
+    for_each_queue_line(out, [&](std::string_view) { nothing = false; });
+    return nothing;
+}
+
+std::map<std::size_t, QueueState> parse_squeue_tasks(std::string_view out) {
+    // States in which a task's processes run (or are being set up or ended).
+    constexpr std::string_view kRunning[] = {"RUNNING",   "COMPLETING", "CONFIGURING", "STAGE_OUT",
+                                             "SIGNALING", "STOPPED",    "SUSPENDED",   "RESIZING"};
+    std::map<std::size_t, QueueState> tasks;
+    for_each_queue_line(out, [&](std::string_view line) {
         const std::size_t blank = line.find(' ');
         if (blank == std::string_view::npos)
-            continue;
+            return;
         const auto indices = task_indices(line.substr(0, blank));
         if (!indices)
-            continue; // "N/A": no task
+            return; // "N/A": no task
         const std::string_view state = line.substr(line.find_first_not_of(' ', blank));
         const bool running =
             std::find(std::begin(kRunning), std::end(kRunning), state) != std::end(kRunning);
         for (const std::size_t index : *indices)
             tasks[index] = running ? QueueState::Running : QueueState::Pending;
-    }
+    });
     return tasks;
 }
 
@@ -377,13 +445,34 @@ std::optional<std::string> read_small_file(const fs::path& path) {
     return text;
 }
 
+std::string first_line(std::string text) {
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+        text.pop_back();
+    return text;
+}
+
+// The words that make a Slurm command ask the batch's cluster (none: the default one).
+std::vector<std::string> cluster_arguments(const std::string& cluster) {
+    if (cluster.empty())
+        return {};
+    return {"--clusters=" + cluster};
+}
+
 } // namespace
 
 struct SlurmBatch::Impl {
     struct Task {
-        std::size_t run = 0;                        // index in runs
-        bool seenRunning = false;                   // squeue has listed it as running
-        std::optional<Clock::time_point> goneSince; // left the queue (or never found there)
+        std::size_t run = 0;      // index in runs
+        bool seenRunning = false; // squeue has listed it as running
+        bool listed = false;      // in squeue's last answer
+        // The first answer of squeue that no longer listed it (or never found it there).
+        std::optional<Clock::time_point> goneSince;
+        // Its status file, of the latest attempt read: the outcome once squeue, asked after
+        // it was read, no longer lists the task, since Slurm may run a task again (requeued
+        // after a preemption or a node failure).
+        std::optional<TaskStatus> status;
+        Clock::time_point statusSince;
+        int latestAttempt = 0; // the latest attempt a status file has named
     };
 
     SlurmJob job;
@@ -392,14 +481,22 @@ struct SlurmBatch::Impl {
     std::vector<BatchRun> runs;
     std::vector<Task> tasks;
     std::string jobId;
+    std::string cluster;
     Clock::time_point started = Clock::now();
+    Clock::time_point lastPoll;
     bool submitted = false;
     bool over = false;
     bool changed = false;
     bool cancelling = false;
+    bool cancelSent = false; // scancel answered
+    std::string cancelError; // why scancel failed last
+    Clock::time_point nextCancelTry;
+    std::chrono::milliseconds cancelInterval{0};
     int stopSignal = 0;
     Clock::time_point cancelledAt;
     bool queueEmpty = false;
+    bool everListed = false;      // squeue has listed a task of the job
+    Clock::time_point lastAnswer; // of squeue
     Clock::time_point nextQueueLook;
     std::chrono::milliseconds queueInterval{0};
     std::string lastQueueAnswer;
@@ -407,6 +504,10 @@ struct SlurmBatch::Impl {
     std::vector<std::string> problems;
 
     Impl(SlurmJob j, SlurmCommands& c, SlurmTiming t) : job(std::move(j)), commands(c), timing(t) {}
+
+    std::chrono::milliseconds longer(std::chrono::milliseconds interval) const {
+        return std::min(std::max(interval * 2, timing.queueFirst), timing.queueMost);
+    }
 
     void finish(Task& task, BatchOutcome outcome, std::vector<std::string> messages = {}) {
         BatchRun& run = runs[task.run];
@@ -420,41 +521,79 @@ struct SlurmBatch::Impl {
         return runs[task.run].state == BatchRunState::Finished;
     }
 
-    // A status file that has come: the run's outcome.
-    bool readStatus(std::size_t index) {
+    // The run's outcome from its task's status file.
+    void finishFromStatus(std::size_t index) {
         Task& task = tasks[index];
-        const auto text = read_small_file(task_status_path(job.dir, index));
-        if (!text)
-            return false;
-        const auto status = parse_task_status(*text);
-        if (!status)
-            return false; // being written by hand, or damaged: the queue decides later
+        const TaskStatus& status = *task.status;
         BatchRun& run = runs[task.run];
-        run.exitStatus = status->exitStatus;
-        run.signal = status->signal;
-        run.durationSeconds = status->durationSeconds;
-        std::vector<std::string> messages = status->messages;
-        if (status->kvoptExitStatus)
+        run.exitStatus = status.exitStatus;
+        run.signal = status.signal;
+        run.durationSeconds = status.durationSeconds;
+        std::vector<std::string> messages = status.messages;
+        if (status.kvoptExitStatus)
             messages.push_back(
-                "kvopt ended with status " + std::to_string(*status->kvoptExitStatus) +
+                "kvopt ended with status " + std::to_string(*status.kvoptExitStatus) +
                 " before the model ran; see " + task_log_path(job.dir, index).string());
         // scancel signals the model and kvopt at once: a model that the signal reached
         // first ends "failed" by it, but was stopped all the same.
-        BatchOutcome outcome = status->outcome;
+        BatchOutcome outcome = status.outcome;
         if (cancelling && outcome == BatchOutcome::Failed &&
-            (status->signal || (status->kvoptExitStatus && *status->kvoptExitStatus > 128)))
+            (status.signal || (status.kvoptExitStatus && *status.kvoptExitStatus > 128)))
             outcome = BatchOutcome::Stopped;
         finish(task, outcome, std::move(messages));
-        return true;
     }
 
-    void lookAtQueue(Clock::time_point now) {
-        const CommandOutput answer =
-            commands.run({"squeue", "--array", "--noheader", "--jobs=" + jobId, "--format=%K %T"});
-        const bool unknownJob = answer.err.find("Invalid job id") != std::string::npos;
+    // Reads the status files of the open tasks: the folder is listed once, and only the files
+    // found in it are opened (a shared file system is not asked for every task every time).
+    void readStatuses(Clock::time_point now) {
+        std::set<std::string> present;
+        std::error_code ec;
+        fs::directory_iterator it(job.dir / std::string(kStatusFolderName), ec);
+        for (const fs::directory_iterator end; !ec && it != end; it.increment(ec))
+            present.insert(it->path().filename().string());
+        if (ec)
+            return; // looked at again next time
+        for (std::size_t i = 0; i < tasks.size(); ++i) {
+            Task& task = tasks[i];
+            if (finished(task))
+                continue;
+            const fs::path path = task_status_path(job.dir, i);
+            if (!present.contains(path.filename().string())) {
+                task.status.reset(); // a new attempt has begun
+                continue;
+            }
+            const auto text = read_small_file(path);
+            const auto status = text ? parse_task_status(*text) : std::nullopt;
+            // Damaged, or another batch's or job's: not this task's outcome.
+            if (!status || status->batch != job.batchId || status->jobId != jobId)
+                continue;
+            if (status->attempt < task.latestAttempt)
+                continue; // a late word of an attempt that was replaced
+            task.latestAttempt = status->attempt;
+            if (!task.status || task_status_text(*task.status) != task_status_text(*status)) {
+                task.status = status;
+                task.statusSince = now;
+                // Whether it has left the queue is asked at once.
+                nextQueueLook = std::min(nextQueueLook, now);
+            }
+        }
+    }
+
+    void lookAtQueue(Clock::time_point now, const StopRequest* stop) {
+        std::vector<std::string> argv = {"squeue", "--array", "--noheader", "--jobs=" + jobId,
+                                         "--format=%K %T"};
+        const auto clusterArgs = cluster_arguments(cluster);
+        argv.insert(argv.begin() + 1, clusterArgs.begin(), clusterArgs.end());
+        const CommandOutput answer = commands.run(argv, stop);
+        if (answer.interrupted)
+            return; // the wait stops the batch now
+        // A job squeue does not know has left the queue, once it was seen there or every task
+        // has told its outcome. Right after the submission it is an error: asked on the wrong
+        // cluster, say.
+        const bool unknownJob = answer.err.find("Invalid job id") != std::string::npos &&
+                                (everListed || allHaveStatus());
         if (!answer.started || (answer.exitCode != 0 && !unknownJob)) {
-            queueInterval =
-                std::min(std::max(queueInterval * 2, timing.queueFirst), timing.queueMost);
+            queueInterval = longer(queueInterval);
             nextQueueLook = now + queueInterval;
             if (!queueFailingSince)
                 queueFailingSince = now;
@@ -463,16 +602,19 @@ struct SlurmBatch::Impl {
             return;
         }
         queueFailingSince.reset();
+        lastAnswer = now;
         const std::string text = unknownJob ? std::string() : answer.out;
         const auto queued = parse_squeue_tasks(text);
-        queueEmpty = text.find_first_not_of(" \r\n") == std::string::npos;
+        queueEmpty = squeue_lists_nothing(text);
+        everListed = everListed || !queued.empty();
         for (std::size_t i = 0; i < tasks.size(); ++i) {
             Task& task = tasks[i];
+            const auto it = queued.find(i);
+            task.listed = it != queued.end();
             if (finished(task))
                 continue;
-            const auto it = queued.find(i);
             BatchRun& run = runs[task.run];
-            if (it == queued.end()) {
+            if (!task.listed) {
                 if (!task.goneSince)
                     task.goneSince = now;
                 continue;
@@ -487,21 +629,27 @@ struct SlurmBatch::Impl {
             }
         }
         // Asked less often while nothing moves; as often as at first once something does.
-        queueInterval =
-            text == lastQueueAnswer
-                ? std::min(std::max(queueInterval * 2, timing.queueFirst), timing.queueMost)
-                : timing.queueFirst;
+        queueInterval = text == lastQueueAnswer ? longer(queueInterval) : timing.queueFirst;
         lastQueueAnswer = text;
         nextQueueLook = now + queueInterval;
     }
 
+    bool allHaveStatus() const {
+        return std::all_of(tasks.begin(), tasks.end(),
+                           [&](const Task& t) { return finished(t) || t.status.has_value(); });
+    }
+
     void giveUp(const CommandOutput& answer) {
-        const std::string why = answer.started ? answer.err : answer.errorText;
+        const std::string why = first_line(answer.started ? answer.err : answer.errorText);
         problems.push_back("squeue has failed for " +
                            std::to_string(timing.queueFailureLimit.count() / 1000) +
                            " s, the batch is no longer watched: " + why);
         for (std::size_t i = 0; i < tasks.size(); ++i) {
-            if (!finished(tasks[i]))
+            if (finished(tasks[i]))
+                continue;
+            if (tasks[i].status)
+                finishFromStatus(i);
+            else
                 finish(tasks[i], BatchOutcome::Failed,
                        {"outcome unknown: the task may still run; its status file will be " +
                         task_status_path(job.dir, i).string()});
@@ -510,16 +658,24 @@ struct SlurmBatch::Impl {
     }
 
     // Whether a task that has left the queue without a status file had started: squeue saw it
-    // running, or Slurm opened its log.
+    // running, or its log was opened.
     bool taskStarted(std::size_t index) const {
         std::error_code ec;
         return tasks[index].seenRunning || fs::exists(task_log_path(job.dir, index), ec);
     }
 
-    void settleGoneTasks(Clock::time_point now) {
+    void settleTasks(Clock::time_point now) {
         for (std::size_t i = 0; i < tasks.size(); ++i) {
             Task& task = tasks[i];
-            if (finished(task) || !task.goneSince)
+            if (finished(task))
+                continue;
+            if (task.status) {
+                // Final once squeue, asked after the file was read, no longer lists the task.
+                if (queueEmpty || (!task.listed && lastAnswer >= task.statusSince))
+                    finishFromStatus(i);
+                continue;
+            }
+            if (!task.goneSince)
                 continue;
             const bool late = now - *task.goneSince >= timing.statusGrace;
             if (cancelling) {
@@ -540,30 +696,51 @@ struct SlurmBatch::Impl {
         return std::all_of(tasks.begin(), tasks.end(), [&](const Task& t) { return finished(t); });
     }
 
-    bool poll() {
+    void sendCancel(Clock::time_point now) {
+        std::vector<std::string> argv = {"scancel"};
+        const auto clusterArgs = cluster_arguments(cluster);
+        argv.insert(argv.end(), clusterArgs.begin(), clusterArgs.end());
+        argv.push_back(jobId);
+        const CommandOutput answer = commands.run(argv, nullptr);
+        cancelSent = answer.started && answer.exitCode == 0;
+        if (cancelSent)
+            return;
+        cancelError = first_line(answer.started ? answer.err : answer.errorText);
+        cancelInterval = longer(cancelInterval);
+        nextCancelTry = now + cancelInterval;
+    }
+
+    bool poll(const StopRequest* stop) {
         if (over)
             return true;
         const Clock::time_point now = Clock::now();
-        for (std::size_t i = 0; i < tasks.size(); ++i) {
-            if (!finished(tasks[i]))
-                readStatus(i);
-        }
+        lastPoll = now;
+        if (cancelling && !cancelSent && now >= nextCancelTry)
+            sendCancel(now);
+        readStatuses(now);
         if (!allFinished() || (cancelling && !queueEmpty)) {
             // An array that has left the queue does not come back to it: the tasks still
             // open only wait for their status files.
+            // Once the array is being cancelled, the stop has been served: squeue must answer.
             if (!queueEmpty && now >= nextQueueLook)
-                lookAtQueue(now);
+                lookAtQueue(now, cancelling ? nullptr : stop);
             if (over)
                 return true;
-            settleGoneTasks(now);
+            settleTasks(now);
         }
         if (cancelling && now - cancelledAt >= timing.cancelWait && !over) {
+            if (!cancelSent)
+                problems.push_back("scancel " + jobId + " failed: " + cancelError);
             if (!queueEmpty)
                 problems.push_back("tasks of job " + jobId + " were still in Slurm's queue " +
                                    std::to_string(timing.cancelWait.count() / 1000) +
                                    " s after scancel");
             for (std::size_t i = 0; i < tasks.size(); ++i) {
-                if (!finished(tasks[i]))
+                if (finished(tasks[i]))
+                    continue;
+                if (tasks[i].status)
+                    finishFromStatus(i);
+                else
                     finish(tasks[i],
                            taskStarted(i) ? BatchOutcome::Stopped : BatchOutcome::NotStarted);
             }
@@ -584,7 +761,9 @@ SlurmBatch::SlurmBatch(BatchPreflight preflight, SlurmJob job, SlurmCommands& co
     const bool refused = preflight.refused();
     for (BatchFile& file : preflight.files) {
         if (!refused && file.run.state == BatchRunState::Waiting) {
-            d.tasks.push_back({d.runs.size(), false, std::nullopt});
+            Impl::Task task;
+            task.run = d.runs.size();
+            d.tasks.push_back(std::move(task));
             d.job.files.push_back(file.run.optionsFile);
         }
         d.runs.push_back(std::move(file.run));
@@ -606,6 +785,9 @@ std::size_t SlurmBatch::tasks() const {
 }
 const std::string& SlurmBatch::jobId() const {
     return impl_->jobId;
+}
+const std::string& SlurmBatch::cluster() const {
+    return impl_->cluster;
 }
 bool SlurmBatch::over() const {
     return impl_->over;
@@ -636,60 +818,66 @@ std::string SlurmBatch::submit() {
     Impl& d = *impl_;
     if (d.tasks.empty())
         return {};
-    const CommandOutput answer = d.commands.run(sbatch_command(d.job));
-    const auto id =
+    const CommandOutput answer = d.commands.run(sbatch_command(d.job), nullptr);
+    const auto submitted =
         answer.started && answer.exitCode == 0 ? parse_sbatch_job_id(answer.out) : std::nullopt;
-    if (!id) {
-        std::string why = answer.started ? answer.err : answer.errorText;
-        while (!why.empty() && (why.back() == '\n' || why.back() == '\r'))
-            why.pop_back();
-        for (std::size_t i = 0; i < d.tasks.size(); ++i)
-            d.finish(d.tasks[i], BatchOutcome::NotStarted);
+    if (!submitted) {
+        std::string why = first_line(answer.started ? answer.err : answer.errorText);
+        // sbatch is not tried again: a submission that only answered late would run twice.
+        if (answer.timedOut)
+            why += "; the array may have been submitted all the same, as the job " +
+                   default_batch_folder_name(d.job.batchId);
+        for (Impl::Task& task : d.tasks)
+            d.finish(task, BatchOutcome::NotStarted);
         d.over = true;
         return "sbatch failed" + (why.empty() ? std::string() : ": " + why);
     }
-    d.jobId = *id;
+    d.jobId = submitted->id;
+    d.cluster = submitted->cluster;
     d.submitted = true;
     d.started = Clock::now();
     d.nextQueueLook = d.started + d.timing.queueFirst;
     return {};
 }
 
-bool SlurmBatch::poll() {
-    return impl_->poll();
+bool SlurmBatch::poll(const StopRequest* stop) {
+    return impl_->poll(stop);
 }
 
 std::chrono::milliseconds SlurmBatch::nextPollIn() const {
     const Impl& d = *impl_;
-    const auto untilQueue =
-        std::chrono::duration_cast<std::chrono::milliseconds>(d.nextQueueLook - Clock::now());
-    return std::clamp(untilQueue, std::chrono::milliseconds(0), d.timing.statusLook);
+    if (d.over)
+        return std::chrono::milliseconds(0);
+    // Never sooner than statusLook after the last look, whatever is due.
+    const auto sinceLast =
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - d.lastPoll);
+    return std::clamp(d.timing.statusLook - sinceLast, std::chrono::milliseconds(0),
+                      d.timing.statusLook);
 }
 
 void SlurmBatch::cancel(int signal) {
     Impl& d = *impl_;
-    if (d.cancelling || d.over)
+    if (d.cancelling || (d.submitted && d.over))
         return;
     d.cancelling = true;
     d.stopSignal = signal;
     d.cancelledAt = Clock::now();
     if (!d.submitted) {
-        for (Impl::Task& task : d.tasks)
-            d.finish(task, BatchOutcome::NotStarted);
+        for (Impl::Task& task : d.tasks) {
+            if (!d.finished(task))
+                d.finish(task, BatchOutcome::NotStarted);
+        }
         d.over = true;
         return;
     }
-    const CommandOutput answer = d.commands.run({"scancel", d.jobId});
-    if (!answer.started || answer.exitCode != 0)
-        d.problems.push_back("scancel " + d.jobId +
-                             " failed: " + (answer.started ? answer.err : answer.errorText));
+    d.sendCancel(d.cancelledAt);
     d.nextQueueLook = Clock::now();
 }
 
 void SlurmBatch::wait(const StopRequest* stop, const std::function<void()>& onChange) {
     Impl& d = *impl_;
     auto lastShown = Clock::now();
-    while (!poll()) {
+    while (!poll(stop)) {
         if (stop != nullptr && stop->requested() && !d.cancelling) {
             cancel(stop->signal());
             continue;

@@ -7,6 +7,7 @@
 #include "shell/stop_request.h"
 #include "slurm_batch_command.h"
 
+#include <algorithm>
 #include <iostream>
 #include <memory>
 
@@ -27,7 +28,8 @@ void run_batch(const Globals& globals, const BatchArgs& args, int& exitCode) {
     const kv::StopOnTerminationSignals stopOnSignals(stopRequest);
     CliSession cli(globals);
     kv::Session& session = *cli.session;
-    std::optional<CheckedBatch> checked = check_batch(globals, args, session, exitCode);
+    std::optional<CheckedBatch> checked =
+        check_batch(globals, args, session, exitCode, &stopRequest);
     if (!checked)
         return;
     const kv::BatchContext& context = checked->context;
@@ -38,9 +40,16 @@ void run_batch(const Globals& globals, const BatchArgs& args, int& exitCode) {
     // The models' own output goes to standard error with the progress: standard output holds
     // the summary alone, so that --json can be read by a program.
     kv::LocalBatch batch(context, std::move(preflight), {parallel, {}, kStandardError});
+    const auto waiting = std::count_if(batch.runs().begin(), batch.runs().end(), [](const auto& r) {
+        return r.state == kv::BatchRunState::Waiting;
+    });
+    const bool cut = batch.parallel() < std::min<long>(parallel, waiting);
+    if (cut)
+        std::cerr << "kvopt batch: the limit of open files allows at most " << batch.parallel()
+                  << " models at a time, not " << parallel << '\n';
     if (!refused)
         std::cerr << "Batch " << batch.id() << ": " << batch.progress().total << " runs, at most "
-                  << parallel << " at a time\n";
+                  << (cut ? batch.parallel() : parallel) << " at a time\n";
     BatchProgressPrinter printer(std::cerr, is_terminal(STDERR_FILENO), globals.startDir);
     const auto show = [&] { printer.update(batch.runs(), batch.elapsedSeconds()); };
     batch.onRunChanged = [&](std::size_t) { show(); };

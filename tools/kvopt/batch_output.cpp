@@ -1,6 +1,7 @@
 #include "batch_output.h"
 
 #include "shell/session.h"
+#include "shell/stop_request.h"
 #include "shell/text.h"
 
 #include <algorithm>
@@ -14,7 +15,8 @@
 namespace kvopt {
 
 std::optional<CheckedBatch> check_batch(const Globals& globals, const BatchArgs& args,
-                                        kv::Session& session, int& exitCode) {
+                                        kv::Session& session, int& exitCode,
+                                        const kv::StopRequest* stop) {
     if (!args.modelExe.empty())
         session.settings.modelexe = args.modelExe;
     if (session.settings.modelexe.empty()) {
@@ -30,7 +32,8 @@ std::optional<CheckedBatch> check_batch(const Globals& globals, const BatchArgs&
         return std::nullopt;
     }
     kv::BatchContext context = kv::batch_context(session);
-    kv::BatchPreflight preflight = kv::preflight_batch(context, files, args.strict);
+    kv::BatchPreflight preflight = kv::preflight_batch(
+        context, files, args.strict, [stop] { return stop != nullptr && stop->requested(); });
     print_preflight(std::cerr, preflight, globals.startDir);
     return CheckedBatch{std::move(files), std::move(context), std::move(preflight)};
 }

@@ -12,7 +12,8 @@
 
 namespace kv {
 class Session;
-}
+class StopRequest;
+} // namespace kv
 
 namespace kvopt {
 
@@ -33,10 +34,11 @@ struct CheckedBatch {
 };
 
 // Takes --model-exe into the session, lists the files of the batch and runs the pre-flight,
-// whose findings go to standard error. Nothing (with `exitCode` set) when no core model is
-// known or no options file was found.
+// whose findings go to standard error; a request on `stop` ends it before the next file.
+// Nothing (with `exitCode` set) when no core model is known or no options file was found.
 std::optional<CheckedBatch> check_batch(const Globals& globals, const BatchArgs& args,
-                                        kv::Session& session, int& exitCode);
+                                        kv::Session& session, int& exitCode,
+                                        const kv::StopRequest* stop);
 
 // What the pre-flight found, on a stream (standard error): each refused file with its
 // messages, then why the whole batch is refused when it is.

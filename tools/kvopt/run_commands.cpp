@@ -31,6 +31,8 @@ struct RunArgs {
     std::string modelExe;
     std::string batch;      // the batch the run belongs to (a task of a cluster's job array)
     std::string statusFile; // where the run's outcome is left for the batch
+    std::string jobId;      // the job array the task belongs to, and the task's attempt
+    int attempt = 0;
 };
 
 // The outcome of a run that ended before its model ran, for the batch's status file.
@@ -41,9 +43,12 @@ kv::TaskStatus failed_before_the_model(std::vector<std::string> messages) {
     return status;
 }
 
-void leave_status(const RunArgs& args, const kv::TaskStatus& status) {
+void leave_status(const RunArgs& args, kv::TaskStatus status) {
     if (args.statusFile.empty())
         return;
+    status.batch = args.batch;
+    status.jobId = args.jobId;
+    status.attempt = args.attempt;
     const std::string error = kv::write_task_status(args.statusFile, status);
     if (!error.empty())
         std::cerr << "kvopt run: " << error << '\n';
@@ -172,10 +177,18 @@ void register_run_commands(CLI::App& app, Globals& globals) {
     run->add_option("--batch", args->batch,
                     "The batch the run belongs to: recorded in its history line; no kelvaro.bat "
                     "is written (the runs of a batch would overwrite it)");
-    path_argument(run->add_option("--status-file", args->statusFile,
-                                  "Write the run's outcome there as a batch's status file "
-                                  "(JSON: outcome, exit status, start and end time)"),
-                  globals);
+    auto* statusFile =
+        path_argument(run->add_option("--status-file", args->statusFile,
+                                      "Write the run's outcome there as a batch's status file "
+                                      "(JSON: outcome, exit status, start and end time)"),
+                      globals);
+    run->add_option("--job-id", args->jobId,
+                    "The Slurm job array the run is a task of: recorded in the status file")
+        ->needs(statusFile);
+    run->add_option("--attempt", args->attempt,
+                    "The task's attempt (Slurm's restart count): recorded in the status file")
+        ->check(CLI::NonNegativeNumber)
+        ->needs(statusFile);
     run->callback([&globals, args] { run_run(globals, *args, globals.exitCode); });
 
     auto historyArgs = std::make_shared<HistoryArgs>();

@@ -70,8 +70,9 @@ void add_slurm_options(CLI::App& batch, SlurmArgs& args, const Globals& globals)
                       ->allow_extra_args(false));
     onlyWithSlurm(path_argument(
         batch.add_option("--batch-dir", args.batchDir,
-                         "The batch folder: the job script, the list of files, a status file "
-                         "and a log per task (default: kvbatch-<id> beside the first file)"),
+                         "The batch folder, new or empty: the job script, the list of files, a "
+                         "status file and a log per task (default: kvbatch-<id> beside the "
+                         "first file)"),
         globals));
     onlyWithSlurm(
         batch.add_flag("--no-wait", args.noWait, "Submit and end without waiting for the array"));
@@ -88,7 +89,8 @@ void run_slurm_batch(const Globals& globals, const BatchArgs& args, const SlurmA
     const kv::StopOnTerminationSignals stopOnSignals(stopRequest);
     CliSession cli(globals);
     kv::Session& session = *cli.session;
-    std::optional<CheckedBatch> checked = check_batch(globals, args, session, exitCode);
+    std::optional<CheckedBatch> checked =
+        check_batch(globals, args, session, exitCode, &stopRequest);
     if (!checked)
         return;
     const std::vector<std::string>& files = checked->files;
@@ -110,7 +112,15 @@ void run_slurm_batch(const Globals& globals, const BatchArgs& args, const SlurmA
                             globals.startDir);
         exitCode = kv::batch_exit_status(batch.runs(), batch.stopSignal());
     };
-    if (batch.tasks() == 0) {
+    // A stop asked for before the array is submitted submits nothing; one asked for while
+    // sbatch ran cancels what it submitted.
+    const auto stopAsked = [&] {
+        if (!stopRequest.requested())
+            return false;
+        batch.cancel(stopRequest.signal());
+        return true;
+    };
+    if (stopAsked() || batch.tasks() == 0) {
         summary();
         return;
     }
@@ -120,6 +130,10 @@ void run_slurm_batch(const Globals& globals, const BatchArgs& args, const SlurmA
         return;
     }
     const std::string folder = batch.job().dir.string();
+    if (stopAsked()) {
+        summary();
+        return;
+    }
     if (slurm.dryRun) {
         std::cerr << "Batch " << batch.job().batchId << ": " << batch.tasks()
                   << (batch.tasks() == 1 ? " task" : " tasks")
@@ -137,11 +151,19 @@ void run_slurm_batch(const Globals& globals, const BatchArgs& args, const SlurmA
               << batch.tasks() << (batch.tasks() == 1 ? " task" : " tasks")
               << " submitted; its folder is " << folder << '\n';
     if (slurm.noWait) {
+        if (stopAsked()) {
+            std::cerr << "Batch stopped: job array " << batch.jobId() << " cancelled\n";
+            for (const std::string& problem : batch.problems())
+                std::cerr << "kvopt batch: " << problem << '\n';
+            exitCode = kv::exit_status_for_signal(stopRequest.signal());
+            return;
+        }
         std::cerr << "Not waiting: each task leaves its outcome in " << folder << '/'
                   << kv::kStatusFolderName << '\n';
         exitCode = exit_status_without_waiting(batch.runs());
         return;
     }
+    stopAsked();
     BatchProgressPrinter printer(std::cerr, is_terminal(STDERR_FILENO), globals.startDir);
     batch.wait(&stopRequest, [&] { printer.update(batch.runs(), batch.elapsedSeconds()); });
     printer.finish();

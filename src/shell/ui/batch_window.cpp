@@ -20,8 +20,10 @@ namespace {
 
 enum Column { File, State, ExitStatus, Duration, MessageFile, ColumnCount };
 
-// How often a running batch is looked at: a run's end shows within this time.
+// How often a running batch is looked at: a run's end shows within this time. The check runs
+// its slices back to back, the window's events between them.
 constexpr int kTickMs = 50;
+constexpr int kCheckTickMs = 0;
 
 QString qs(const std::string& text) {
     return QString::fromStdString(text);
@@ -127,14 +129,19 @@ void BatchWindow::run() {
     const bool started = runner_.run();
     refresh();
     if (started)
-        timer_->start();
+        timer_->start(kCheckTickMs);
 }
 
 void BatchWindow::tick() {
+    const bool checking = runner_.checking();
     if (runner_.advance())
         refresh();
+    else if (checking)
+        refreshProgress(); // the rows stay as listed until the check is over
     else
         status_->setText(qs(runner_.progressText()));
+    if (checking && !runner_.checking())
+        timer_->setInterval(kTickMs);
     if (!runner_.running()) {
         timer_->stop();
         refresh();
@@ -167,11 +174,15 @@ void BatchWindow::refresh() {
     }
     fitColumns();
 
+    refreshProgress();
+    refreshButtons();
+}
+
+void BatchWindow::refreshProgress() {
     const BatchProgress p = runner_.progress();
     progress_->setRange(0, std::max(p.total, 1));
     progress_->setValue(p.done);
     status_->setText(qs(runner_.progressText()));
-    refreshButtons();
 }
 
 // The columns take the width of what they show, the message file all that is left. When the
@@ -204,6 +215,8 @@ void BatchWindow::refreshButtons() {
     parallel_->setEnabled(!running);
     run_->setEnabled(!running && !runner_.files().empty());
     stop_->setEnabled(running);
+    // Before anything runs, the check can be cancelled.
+    stop_->setText(runner_.checking() ? "&Cancel" : "S&top");
 }
 
 void BatchWindow::removeSelected() {

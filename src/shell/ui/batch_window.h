@@ -17,8 +17,8 @@ class Session;
 
 // `Batch`: a list of options files run as a batch on this machine, several at a time. One
 // row per file with its state, exit status and duration; a double click on a finished row
-// opens its message file. The batch runs from this window's timer, so every window stays
-// responsive; closing the window during a batch asks whether to stop it.
+// opens its message file. The check and the batch run from this window's timer, so every
+// window stays responsive; closing the window during a batch asks whether to stop it.
 class BatchWindow : public InfoWindow {
     Q_OBJECT
 public:
@@ -35,6 +35,7 @@ private:
     void tick();
     void refresh();
     void fitColumns();
+    void refreshProgress();
     void refreshButtons();
     void removeSelected();
 

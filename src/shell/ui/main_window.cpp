@@ -250,6 +250,10 @@ void KVGui::Fini() {
         return;
     }
     ended_ = true;
+    // Nobody is asked any more (a termination signal, or Yes said already): a batch stops as
+    // its window goes, its models ended as Stop ends them.
+    if (auto* batch = qobject_cast<BatchWindow*>(batch_.data()))
+        batch->runner().stopForEnd();
     fini(session_);
     dialogs_->closeAllWithoutStoring();
     for (const QPointer<QWidget>& window :

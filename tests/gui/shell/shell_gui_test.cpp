@@ -487,6 +487,19 @@ private slots:
         QCOMPARE(list->topLevelItemCount(), 2);
         QCOMPARE(row(0), (QStringList{qs(good), "waiting", "", ""}));
         batch->findChild<QSpinBox*>("TxtParallel")->setValue(2);
+        // The files are checked a slice at a time under the busy pointer; Cancel ends the
+        // check before anything runs.
+        auto* label = batch->findChild<QLabel*>("LblBatch");
+        run->click();
+        QCOMPARE(stop->text(), QString("&Cancel"));
+        QCOMPARE(label->text(), QString("Checking the options files: 0 of 2"));
+        QCOMPARE(in.ui.busyDepth, 1);
+        stop->click();
+        QVERIFY(run->isEnabled() && !stop->isEnabled());
+        QCOMPARE(in.ui.busyDepth, 0);
+        QCOMPARE(label->text(), QString("Check cancelled: nothing was run"));
+        QCOMPARE(row(1), (QStringList{qs(failing), "waiting", "", ""}));
+        QVERIFY(!fs::exists(in.model + "/started"));
         run->click();
         QVERIFY(stop->isEnabled() && !run->isEnabled());
         QTRY_VERIFY_WITH_TIMEOUT(run->isEnabled(), 20000);
@@ -553,6 +566,27 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(in.window->findChild<QWidget*>("Batch") == nullptr, 10000);
         QCOMPARE(startedRuns(), std::size_t(2));
         QVERIFY(in.ui.messages.empty());
+    }
+
+    // The program told to end (a termination signal ends it through Fini) while a batch runs:
+    // nobody is asked, the batch stops, its models end, and the window goes.
+    void endingDuringABatchStopsItWithoutAsking() {
+        Installation in;
+        in.start();
+        in.script(in.model + "/slow-model", "echo $$ >> pids\nsleep 30 & wait");
+        in.session->settings.modelexe = "slow-model";
+        in.find<QAction>("MnuBatch_1")->trigger();
+        auto* batch = in.window->findChild<QWidget*>("Batch");
+        in.ui.answerPaths({write_run_file(in, "slow1.opt"), write_run_file(in, "slow2.opt")});
+        batch->findChild<QPushButton*>("CmdAdd")->click();
+        batch->findChild<QPushButton*>("CmdRun")->click();
+        const std::string pids = in.model + "/pids";
+        QTRY_COMPARE_WITH_TIMEOUT(text_lines(read_file(pids)).size(), std::size_t(2), 20000);
+        in.window->Fini();
+        QVERIFY(in.ui.questions.empty());
+        QTRY_VERIFY_WITH_TIMEOUT(in.window->findChild<QWidget*>("Batch") == nullptr, 10000);
+        for (const std::string& pid : text_lines(read_file(pids)))
+            QVERIFY2(!process_group_alive(std::stoi(pid)), pid.c_str());
     }
 
     void closingTheWindowEndsTheRunLikeExit() {

@@ -448,7 +448,8 @@ protected:
         const std::string script =
             dir.write("model/stand-in", "#!/bin/sh\necho \"$1\" >> started\necho \"model on $1\"\n"
                                         "case \"$1\" in\n"
-                                        "*slow*) sleep 30 & wait ;;\n*fail*) exit 3 ;;\nesac\n");
+                                        "*slow*) sleep 30 & wait ;;\n*fail*) exit 3 ;;\n"
+                                        "*nap*) sleep 0.3 ;;\nesac\n");
         fs::permissions(script, fs::perms::owner_all, fs::perm_options::add);
         demoText = read_file(model + "/demo.opt");
     }
@@ -528,6 +529,32 @@ TEST_F(KvoptBatchTest, JsonSummaryAndHistoryCarryTheBatchId) {
     fs::remove(model + "/started");
     EXPECT_EQ(batch({"--strict", a, refused}).exitCode, 1);
     EXPECT_FALSE(fs::exists(model + "/started"));
+}
+
+// More runs at once than the open-file limit allows: the soft limit is raised as far as the
+// hard one allows, and -j is cut to what fits, with a word on standard error; no run fails.
+TEST_F(KvoptBatchTest, RunsAtOnceFitTheOpenFileLimit) {
+    std::string files;
+    for (int i = 0; i < 40; ++i)
+        files += " '" + runFile("nap" + std::to_string(i) + ".opt") + "'";
+    const struct {
+        const char* limit;
+        bool cut;
+    } cases[] = {{"ulimit -Sn 40", false}, {"ulimit -n 40", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.limit);
+        const ProgramResult r = run_program(
+            {"/bin/sh", "-c",
+             std::string(c.limit) + " && exec '" + kvoptCopy + "' --model-dir '" + model +
+                 "' --data-dir '" KV_DEMO_DIR "/data' batch --model-exe stand-in -j 100" + files},
+            dir.str());
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_EQ(r.err.find("Too many open files"), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find("kvopt batch: the limit of open files allows at most ") !=
+                      std::string::npos,
+                  c.cut)
+            << r.err;
+    }
 }
 
 TEST_F(KvoptBatchTest, SigintSigtermAndSighupStopTheBatch) {

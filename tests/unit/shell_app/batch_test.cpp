@@ -2,6 +2,7 @@
 #include "shell/local_batch.h"
 #include "shell/process_group.h"
 #include "shell/run_history.h"
+#include "shell/stop_request.h"
 #include "shell_fixture.h"
 
 #include <algorithm>
@@ -138,6 +139,81 @@ TEST_F(BatchTest, PreflightLeavesOutRefusedFilesAndRefusesClashingOutputs) {
     EXPECT_FALSE(fs::exists(model + "/times"));
 }
 
+// Outputs are compared where they lead: the same name in another case, a folder reached
+// through a link, an options file of the batch; a name through a link and ".." is not
+// folded into the folder the link lies in.
+TEST_F(BatchTest, OutputsAreComparedWhereTheyLead) {
+    const std::string d = dir.str();
+    fs::create_directories(d + "/out");
+    fs::create_directories(d + "/deep/sub");
+    fs::create_directory_symlink(d + "/out", d + "/same");
+    fs::create_directory_symlink(d + "/deep/sub", d + "/link");
+    const auto writing = [&](const std::string& name, const std::string& msg) {
+        return writeFile("runs/" + name, options_writing(msg, d + "/out/" + name + ".out"));
+    };
+    const std::string lower = writing("lower.opt", d + "/out/res.msg");
+    const std::string upper = writing("upper.opt", d + "/OUT/RES.MSG");
+    const std::string linked = writing("linked.opt", d + "/same/res.msg");
+    const std::string up = writing("up.opt", d + "/link/../x.msg");
+    const std::string plain = writing("plain.opt", d + "/x.msg");
+    const std::string target = writing("target.opt", d + "/out/t.msg");
+    const std::string clobber = writing("clobber.opt", target);
+    const struct {
+        std::vector<std::string> files;
+        std::vector<std::string> errors;
+    } cases[] = {
+        {{lower, upper}, {output_clash_message(lower, upper, d + "/OUT/RES.MSG", "MESSAGE")}},
+        {{lower, linked}, {output_clash_message(lower, linked, d + "/same/res.msg", "MESSAGE")}},
+        {{up, plain}, {}},
+        {{target, clobber}, {options_clash_message(clobber, target, "MESSAGE")}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.files));
+        const BatchPreflight p = preflight_batch(batch_context(*session), c.files, false);
+        EXPECT_EQ(p.errors, c.errors);
+        EXPECT_EQ(p.runnable(), c.errors.empty() ? c.files.size() : 0u);
+    }
+}
+
+// A file edited while the batch waited is read and checked again before its run: the edit
+// is run and kept, never saved over with the pre-flight's reading; a new reading that is
+// refused, or whose outputs clash with another file's, fails the file.
+TEST_F(BatchTest, AFileChangedWhileItWaitedIsReadAgain) {
+    const std::string a = file("a.opt");
+    const std::string refusedText = without_packet(complete_options_file(), "/REGION/");
+    const std::string refusedPath = writeFile("runs/refused.opt", refusedText);
+    std::vector<std::string> refusal = checkMessages(refusedPath);
+    refusal.insert(refusal.begin(), std::string(kChangedSinceCheck));
+    const struct {
+        std::string edit;
+        BatchOutcome outcome;
+        std::vector<std::string> messages;
+    } cases[] = {
+        {options_writing("/model/outputs/b2.msg", "/model/outputs/b2.out"), BatchOutcome::Ok, {}},
+        {refusedText, BatchOutcome::Failed, refusal},
+        {options_writing("/model/outputs/a.msg", "/model/outputs/b.out"),
+         BatchOutcome::Failed,
+         {std::string(kChangedSinceCheck),
+          a + " and " + dir.str() + "/runs/b.opt both write /model/outputs/a.msg (MESSAGE)"}},
+    };
+    for (const auto& c : cases) {
+        const std::string b = file("b.opt");
+        LocalBatch batch(batch_context(*session),
+                         preflight_batch(batch_context(*session), {a, b}, false), {1, {}});
+        writeFile("runs/b.opt", c.edit);
+        batch.run();
+        const BatchRun& run = batch.runs()[1];
+        EXPECT_EQ(run.outcome, c.outcome);
+        EXPECT_EQ(run.messages, c.messages);
+        if (c.outcome == BatchOutcome::Ok) {
+            EXPECT_EQ(run.messageFile, "/model/outputs/b2.msg");
+            EXPECT_NE(read_file(b).find("/model/outputs/b2.msg"), std::string::npos);
+        } else {
+            EXPECT_EQ(read_file(b), c.edit) << "the edited file is left as it is";
+        }
+    }
+}
+
 TEST_F(BatchTest, RunsAtMostNAtATimeEachSavedInPlaceAndRecordedWithTheBatchId) {
     std::vector<std::string> files;
     for (const char* name : {"r1.opt", "r2.opt", "r3.opt", "r4.opt", "r5.opt"})
@@ -247,6 +323,18 @@ TEST_F(BatchTest, StopEndsEveryRunningModelAndStartsNoMore) {
     ASSERT_EQ(records.size(), 2u);
     for (const RunRecord& r : records)
         EXPECT_EQ(r.outcome, HistoryOutcome::Stopped);
+
+    // A stop asked for before the batch starts starts nothing and saves nothing.
+    const std::string before = read_file(files[0]);
+    LocalBatch unstarted(batch_context(*session),
+                         preflight_batch(batch_context(*session), files, false), {2, {}});
+    StopRequest early;
+    early.request(SIGINT);
+    unstarted.run(&early);
+    EXPECT_EQ(outcomes(unstarted.runs()), std::vector<BatchOutcome>(4, BatchOutcome::NotStarted));
+    EXPECT_EQ(batch_exit_status(unstarted.runs(), unstarted.stopSignal()), 130);
+    EXPECT_EQ(read_file(files[0]), before);
+    EXPECT_EQ(times().size(), 2u);
 }
 
 TEST(BatchSummary, TableJsonProgressAndExitStatus) {

@@ -114,9 +114,11 @@ TEST_F(SlurmClusterTest, AnArrayReportsEachFilesOutcome) {
 }
 
 // Ctrl-C while tasks run: the array is cancelled, nothing of it stays in the queue, the
-// models end, and kvopt ends with 130 after the summary.
+// models end, and kvopt ends with 130 after the summary. The batch folder's name holds what
+// sbatch would read as a pattern.
 TEST_F(SlurmClusterTest, CtrlCCancelsTheArray) {
     const std::vector<std::string> files = optionsFiles(4);
+    const std::string folder = dir.str() + "/batch \\ 100%";
     const std::string err = dir.str() + "/err.txt";
     const int errFd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     const std::string out = dir.str() + "/out.txt";
@@ -124,7 +126,7 @@ TEST_F(SlurmClusterTest, CtrlCCancelsTheArray) {
     ASSERT_GE(errFd, 0);
     ASSERT_GE(outFd, 0);
     const std::vector<std::string> argv =
-        batch({"--model-exe", "slow-model", "--json", dir.str() + "/runs"});
+        batch({"--model-exe", "slow-model", "--json", "--batch-dir", folder, dir.str() + "/runs"});
     LaunchRequest request{argv.front(), {argv.begin() + 1, argv.end()}, dir.str()};
     const Spawned child =
         spawn_program(request, {.stdoutFd = outFd, .nullStdin = true, .stderrFd = errFd});
@@ -162,6 +164,30 @@ TEST_F(SlurmClusterTest, CtrlCCancelsTheArray) {
     ASSERT_EQ(summary["runs"].size(), 4u);
     EXPECT_EQ(summary["runs"][0]["outcome"], "stopped");
     EXPECT_EQ(summary["counts"]["ok"], 0);
+    EXPECT_TRUE(fs::exists(folder + "/logs/task-0.out"));
+}
+
+// A stop that comes while sbatch runs cancels the array sbatch submitted, also when kvopt
+// would not wait for it. Slurm's commands are stand-ins here: sbatch signals kvopt as the
+// user would, and scancel notes what it is asked.
+TEST(SlurmStandIns, AStopWhileSbatchRunsCancelsTheArray) {
+    if (!demo_refdb_built())
+        GTEST_SKIP() << "the demo's reference database is not built";
+    TempDir dir;
+    const std::string demo = read_file(kModel + "/demo.opt");
+    dir.write("runs/one.opt", demo);
+    for (const auto& [name, body] : {std::pair{"sbatch", "kill -INT $PPID\necho 4711\n"},
+                                     std::pair{"scancel", "echo \"$@\" >>\"$0.calls\"\n"}}) {
+        const std::string path =
+            dir.write(std::string("bin/") + name, std::string("#!/bin/sh\n") + body);
+        fs::permissions(path, fs::perms::owner_all, fs::perm_options::add);
+    }
+    const ProgramResult r =
+        run_program({"/usr/bin/env", "PATH=" + dir.str() + "/bin:/usr/bin:/bin", kKvopt,
+                     "--model-dir", kModel, "batch", "--slurm", "--no-wait", dir.str() + "/runs"});
+    EXPECT_EQ(r.exitCode, 130) << r.err;
+    EXPECT_EQ(read_file(dir.str() + "/bin/scancel.calls"), "4711\n");
+    EXPECT_NE(r.err.find("Batch stopped: job array 4711 cancelled"), std::string::npos) << r.err;
 }
 
 // --dry-run needs no cluster: it writes the folder and prints the command without submitting.
@@ -176,10 +202,10 @@ TEST(SlurmDryRun, WritesTheFolderAndPrintsTheCommand) {
         {kKvopt, "--model-dir", kModel, "batch", "--slurm", "--dry-run", "--partition", "short",
          "--time", "00:05:00", "--sbatch-arg=--mem=1G", "--batch-dir", folder, dir.str() + "/a b"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.out,
-              "sbatch --parsable --job-name=kvbatch-" + r.err.substr(r.err.find("Batch ") + 6, 22) +
-                  " --array=0-0 '--output=" + folder + "/logs/task-%a.out' '--chdir=" + folder +
-                  "' --partition=short --time=00:05:00 --mem=1G '" + folder + "/job.sh'\n");
+    EXPECT_EQ(r.out, "sbatch --parsable --job-name=kvbatch-" +
+                         r.err.substr(r.err.find("Batch ") + 6, 22) +
+                         " --array=0-0 --output=/dev/null '--chdir=" + folder +
+                         "' --partition=short --time=00:05:00 --mem=1G '" + folder + "/job.sh'\n");
     EXPECT_EQ(read_file(folder + "/files.txt"), dir.str() + "/a b/one.opt\n");
     EXPECT_NE(fs::status(folder + "/job.sh").permissions() & fs::perms::owner_exec,
               fs::perms::none);
