@@ -4,8 +4,8 @@
 // output landing on an options file of the batch). Nothing runs: what the model does is no
 // part of it.
 #include "bench_session.h"
-#include "shell/batch.h"
-#include "shell/batch_runner.h"
+#include "runs/batch.h"
+#include "runs/batch_runner.h"
 
 #include <algorithm>
 #include <benchmark/benchmark.h>

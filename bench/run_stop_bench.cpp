@@ -1,7 +1,7 @@
 // Stopping a model run: a stand-in model (a shell script that starts a child process and waits
 // for it) is started in its own process group; once the child runs, the clock starts, the stop
 // is asked for, and the clock stops when the whole group has ended. Only the stop is timed.
-#include "shell/process_group.h"
+#include "runs/process_group.h"
 
 #include <algorithm>
 #include <benchmark/benchmark.h>

@@ -3,7 +3,7 @@
 // holds no control character and nothing but UTF-8.
 #include "fuzz_support.h"
 #include "optionsfile/access_pattern.h"
-#include "shell/run_history.h"
+#include "runs/run_history.h"
 #include "shell/text.h"
 
 #include <algorithm>

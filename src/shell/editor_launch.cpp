@@ -1,7 +1,7 @@
 #include "shell/editor_launch.h"
 
+#include "runs/posix_launcher.h"
 #include "shell/dialog_helpers.h"
-#include "shell/posix_launcher.h"
 #include "shell/session.h"
 #include "shell/text.h"
 

@@ -3,10 +3,10 @@
 #include "optionsfile/format.h"
 #include "optionsfile/reader.h"
 #include "optionsfile/writer.h"
+#include "runs/run_history.h"
 #include "shell/dialog_helpers.h"
 #include "shell/file_commands.h"
 #include "shell/file_locations.h"
-#include "shell/run_history.h"
 #include "shell/session.h"
 #include "shell/status.h"
 

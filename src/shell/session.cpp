@@ -1,7 +1,7 @@
 #include "shell/session.h"
 
+#include "runs/run_history.h"
 #include "shell/dialog_helpers.h"
-#include "shell/run_history.h"
 
 namespace kv {
 

@@ -1,10 +1,10 @@
 #include "batch_output.h"
 #include "cli_session.h"
 #include "commands.h"
-#include "shell/batch.h"
-#include "shell/local_batch.h"
+#include "runs/batch.h"
+#include "runs/local_batch.h"
+#include "runs/stop_request.h"
 #include "shell/session.h"
-#include "shell/stop_request.h"
 #include "slurm_batch_command.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 #include "batch_output.h"
 
+#include "runs/stop_request.h"
 #include "shell/session.h"
-#include "shell/stop_request.h"
 #include "shell/text.h"
 
 #include <algorithm>

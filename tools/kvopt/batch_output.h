@@ -1,7 +1,7 @@
 #pragma once
 
 #include "commands.h"
-#include "shell/batch.h"
+#include "runs/batch.h"
 
 #include <cstddef>
 #include <filesystem>

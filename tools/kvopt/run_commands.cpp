@@ -2,13 +2,13 @@
 #include "cli_session.h"
 #include "commands.h"
 #include "optionsfile/reader.h"
-#include "shell/model_run.h"
-#include "shell/posix_launcher.h"
-#include "shell/run_history.h"
+#include "runs/model_run.h"
+#include "runs/posix_launcher.h"
+#include "runs/run_history.h"
+#include "runs/slurm_batch.h"
+#include "runs/stop_request.h"
 #include "shell/session.h"
-#include "shell/slurm_batch.h"
 #include "shell/status.h"
-#include "shell/stop_request.h"
 
 #include <csignal>
 #include <iostream>

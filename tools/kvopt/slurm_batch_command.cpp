@@ -1,11 +1,11 @@
 #include "slurm_batch_command.h"
 
 #include "cli_session.h"
-#include "shell/batch.h"
+#include "runs/batch.h"
+#include "runs/slurm_batch.h"
+#include "runs/stop_request.h"
 #include "shell/file_locations.h"
 #include "shell/session.h"
-#include "shell/slurm_batch.h"
-#include "shell/stop_request.h"
 
 #include <chrono>
 #include <filesystem>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/batch_runner.h"
+#include "runs/batch_runner.h"
 #include "shell/ui/info_windows.h"
 
 class QLabel;

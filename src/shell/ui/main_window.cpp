@@ -1,9 +1,9 @@
 #include "shell/ui/main_window.h"
 
+#include "runs/model_run.h"
 #include "shell/editor_launch.h"
 #include "shell/file_commands.h"
 #include "shell/info_texts.h"
-#include "shell/model_run.h"
 #include "shell/recovery.h"
 #include "shell/reports.h"
 #include "shell/session.h"

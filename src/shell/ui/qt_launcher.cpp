@@ -1,6 +1,6 @@
 #include "shell/ui/qt_launcher.h"
 
-#include "shell/process_group.h"
+#include "runs/process_group.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>

@@ -1,8 +1,8 @@
 #include "shell/ui/run_history_window.h"
 
+#include "runs/run_history.h"
 #include "shell/dialog_helpers.h"
 #include "shell/editor_launch.h"
-#include "shell/run_history.h"
 #include "shell/session.h"
 #include "shell/ui/center_form.h"
 

@@ -1,9 +1,9 @@
 // The main window and its information windows, driven by object name on the offscreen
 // platform, with a scripted interface so that no test waits on a modal box.
 #include "gui_support/installation.h"
-#include "shell/batch_runner.h"
+#include "runs/batch_runner.h"
+#include "runs/process_group.h"
 #include "shell/editor_launch.h"
-#include "shell/process_group.h"
 #include "shell/session.h"
 #include "shell/settings.h"
 #include "shell/status.h"

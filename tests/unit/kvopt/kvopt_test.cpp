@@ -1,4 +1,4 @@
-#include "shell/process_group.h"
+#include "runs/process_group.h"
 #include "support/demo_paths.h"
 #include "support/options_text.h"
 #include "support/run_program.h"

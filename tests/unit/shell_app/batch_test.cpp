@@ -1,8 +1,8 @@
-#include "shell/batch.h"
-#include "shell/local_batch.h"
-#include "shell/process_group.h"
-#include "shell/run_history.h"
-#include "shell/stop_request.h"
+#include "runs/batch.h"
+#include "runs/local_batch.h"
+#include "runs/process_group.h"
+#include "runs/run_history.h"
+#include "runs/stop_request.h"
 #include "shell_fixture.h"
 
 #include <algorithm>

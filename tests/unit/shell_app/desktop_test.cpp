@@ -1,12 +1,12 @@
 // Unsaved changes, the recovery file, the recent files and where the program keeps its files.
 #include "editors/options_dialog.h"
+#include "runs/run_history.h"
 #include "shell/file_commands.h"
 #include "shell/file_locations.h"
 #include "shell/info_texts.h"
 #include "shell/log.h"
 #include "shell/recent_files.h"
 #include "shell/recovery.h"
-#include "shell/run_history.h"
 #include "shell/settings.h"
 #include "shell_fixture.h"
 

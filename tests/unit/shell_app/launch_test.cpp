@@ -1,5 +1,5 @@
+#include "runs/posix_launcher.h"
 #include "shell/editor_launch.h"
-#include "shell/posix_launcher.h"
 #include "shell/reports.h"
 #include "shell_fixture.h"
 

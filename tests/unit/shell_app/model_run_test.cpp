@@ -1,5 +1,5 @@
-#include "shell/model_run.h"
-#include "shell/posix_launcher.h"
+#include "runs/model_run.h"
+#include "runs/posix_launcher.h"
 #include "shell_fixture.h"
 
 #include <filesystem>

@@ -1,6 +1,6 @@
-#include "shell/posix_launcher.h"
-#include "shell/process_group.h"
-#include "shell/stop_request.h"
+#include "runs/posix_launcher.h"
+#include "runs/process_group.h"
+#include "runs/stop_request.h"
 #include "support/temp_dir.h"
 
 #include <chrono>

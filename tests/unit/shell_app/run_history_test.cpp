@@ -1,5 +1,5 @@
-#include "shell/model_run.h"
-#include "shell/run_history.h"
+#include "runs/model_run.h"
+#include "runs/run_history.h"
 #include "shell_fixture.h"
 
 #include <csignal>

@@ -1,5 +1,5 @@
+#include "runs/model_run.h"
 #include "shell/file_commands.h"
-#include "shell/model_run.h"
 #include "shell/settings.h"
 #include "shell/startup.h"
 #include "shell_fixture.h"

@@ -1,5 +1,5 @@
-#include "shell/slurm_batch.h"
-#include "shell/stop_request.h"
+#include "runs/slurm_batch.h"
+#include "runs/stop_request.h"
 #include "support/run_program.h"
 #include "support/temp_dir.h"
 

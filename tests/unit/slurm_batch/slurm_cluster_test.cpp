@@ -1,6 +1,6 @@
 // kvopt batch --slurm against a real cluster: the one-node test cluster of
 // scripts/slurm-cluster-start, found through SLURM_CONF. Without it these tests skip.
-#include "shell/process_group.h"
+#include "runs/process_group.h"
 #include "support/demo_paths.h"
 #include "support/run_program.h"
 #include "support/temp_dir.h"

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "optionsfile/scenario.h"
-#include "shell/batch_claims.h"
+#include "runs/batch_claims.h"
 #include "shell/path_rules.h"
 #include "shell/ports.h"
 #include "shell/settings.h"

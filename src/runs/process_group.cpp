@@ -1,6 +1,6 @@
-#include "shell/process_group.h"
+#include "runs/process_group.h"
 
-#include "shell/stop_request.h"
+#include "runs/stop_request.h"
 
 #include <algorithm>
 #include <cerrno>

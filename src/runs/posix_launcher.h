@@ -1,7 +1,7 @@
 #pragma once
 
+#include "runs/stop_request.h"
 #include "shell/ports.h"
-#include "shell/stop_request.h"
 
 #include <optional>
 #include <string>

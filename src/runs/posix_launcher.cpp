@@ -1,6 +1,6 @@
-#include "shell/posix_launcher.h"
+#include "runs/posix_launcher.h"
 
-#include "shell/process_group.h"
+#include "runs/process_group.h"
 
 #include <cerrno>
 #include <cstdlib>

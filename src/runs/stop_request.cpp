@@ -1,4 +1,4 @@
-#include "shell/stop_request.h"
+#include "runs/stop_request.h"
 
 #ifndef _WIN32
 #include <csignal>

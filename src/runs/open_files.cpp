@@ -1,4 +1,4 @@
-#include "shell/open_files.h"
+#include "runs/open_files.h"
 
 #include <algorithm>
 #include <filesystem>

@@ -1,12 +1,12 @@
-#include "shell/local_batch.h"
+#include "runs/local_batch.h"
 
-#include "shell/batch_session.h"
+#include "runs/batch_session.h"
+#include "runs/model_run.h"
+#include "runs/open_files.h"
+#include "runs/process_group.h"
+#include "runs/run_history.h"
+#include "runs/stop_request.h"
 #include "shell/file_commands.h"
-#include "shell/model_run.h"
-#include "shell/open_files.h"
-#include "shell/process_group.h"
-#include "shell/run_history.h"
-#include "shell/stop_request.h"
 
 #include <algorithm>
 #include <filesystem>

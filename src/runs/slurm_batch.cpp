@@ -1,6 +1,6 @@
-#include "shell/slurm_batch.h"
+#include "runs/slurm_batch.h"
 
-#include "shell/stop_request.h"
+#include "runs/stop_request.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "shell/batch.h"
-#include "shell/run_history.h"
+#include "runs/batch.h"
+#include "runs/run_history.h"
 #include "shell/settings.h"
 
 #include <chrono>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/batch.h"
+#include "runs/batch.h"
 
 #include <chrono>
 #include <cstddef>

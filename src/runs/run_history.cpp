@@ -1,4 +1,4 @@
-#include "shell/run_history.h"
+#include "runs/run_history.h"
 
 #include "optionsfile/format.h"
 #include "shell/dialog_helpers.h"

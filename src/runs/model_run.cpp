@@ -1,10 +1,10 @@
-#include "shell/model_run.h"
+#include "runs/model_run.h"
 
+#include "runs/run_history.h"
 #include "shell/current_dir.h"
 #include "shell/dialog_helpers.h"
 #include "shell/errors.h"
 #include "shell/file_commands.h"
-#include "shell/run_history.h"
 #include "shell/session.h"
 #include "shell/status.h"
 #include "shell/text.h"

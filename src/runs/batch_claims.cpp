@@ -1,4 +1,4 @@
-#include "shell/batch_claims.h"
+#include "runs/batch_claims.h"
 
 #include "optionsfile/scenario.h"
 #include "shell/text.h"

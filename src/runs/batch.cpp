@@ -1,8 +1,8 @@
-#include "shell/batch.h"
+#include "runs/batch.h"
 
 #include "optionsfile/reader.h"
-#include "shell/batch_session.h"
-#include "shell/run_history.h"
+#include "runs/batch_session.h"
+#include "runs/run_history.h"
 #include "shell/session.h"
 #include "shell/status.h"
 #include "shell/text.h"

@@ -1,10 +1,10 @@
-#include "shell/batch_runner.h"
+#include "runs/batch_runner.h"
 
+#include "runs/local_batch.h"
+#include "runs/run_history.h"
 #include "shell/dialog_helpers.h"
 #include "shell/editor_launch.h"
 #include "shell/file_commands.h"
-#include "shell/local_batch.h"
-#include "shell/run_history.h"
 #include "shell/session.h"
 
 #include <algorithm>

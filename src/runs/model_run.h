@@ -1,7 +1,7 @@
 #pragma once
 
+#include "runs/run_history.h"
 #include "shell/ports.h"
-#include "shell/run_history.h"
 
 #include <optional>
 #include <string>

@@ -1,8 +1,8 @@
 // The Slurm commands of the system: sbatch, squeue and scancel started as argument vectors,
 // their two output streams collected, each given a time limit.
-#include "shell/process_group.h"
-#include "shell/slurm_batch.h"
-#include "shell/stop_request.h"
+#include "runs/process_group.h"
+#include "runs/slurm_batch.h"
+#include "runs/stop_request.h"
 
 #include <cerrno>
 #include <cstring>
