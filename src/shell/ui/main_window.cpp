@@ -1,6 +1,8 @@
 #include "shell/ui/main_window.h"
 
 #include "runs/model_run.h"
+#include "runs/ui/batch_window.h"
+#include "runs/ui/run_history_window.h"
 #include "shell/editor_launch.h"
 #include "shell/file_commands.h"
 #include "shell/info_texts.h"
@@ -10,12 +12,10 @@
 #include "shell/status.h"
 #include "shell/ui/about_window.h"
 #include "shell/ui/banner.h"
-#include "shell/ui/batch_window.h"
 #include "shell/ui/center_form.h"
 #include "shell/ui/current_window.h"
 #include "shell/ui/diag_window.h"
 #include "shell/ui/dialog_registry.h"
-#include "shell/ui/run_history_window.h"
 #include "shell/ui/status_label.h"
 
 #include <QAction>

@@ -1,4 +1,4 @@
-#include "shell/ui/run_history_window.h"
+#include "runs/ui/run_history_window.h"
 
 #include "runs/run_history.h"
 #include "shell/dialog_helpers.h"

@@ -1,4 +1,4 @@
-#include "shell/ui/batch_window.h"
+#include "runs/ui/batch_window.h"
 
 #include "shell/ui/center_form.h"
 
