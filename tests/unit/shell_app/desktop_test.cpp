@@ -8,7 +8,7 @@
 #include "shell/recent_files.h"
 #include "shell/recovery.h"
 #include "shell/settings.h"
-#include "shell_fixture.h"
+#include "support/shell_fixture.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>

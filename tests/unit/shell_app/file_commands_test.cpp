@@ -1,6 +1,6 @@
 #include "scenario_json.h"
 #include "shell/file_commands.h"
-#include "shell_fixture.h"
+#include "support/shell_fixture.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 #include "shell/dialog_filters.h"
 #include "shell/info_texts.h"
 #include "shell/status.h"
-#include "shell_fixture.h"
+#include "support/shell_fixture.h"
 
 #include <gtest/gtest.h>
 #include <sstream>

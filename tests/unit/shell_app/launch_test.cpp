@@ -1,7 +1,7 @@
 #include "runs/posix_launcher.h"
 #include "shell/editor_launch.h"
 #include "shell/reports.h"
-#include "shell_fixture.h"
+#include "support/shell_fixture.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 #include "shell/file_commands.h"
 #include "shell/settings.h"
 #include "shell/startup.h"
-#include "shell_fixture.h"
+#include "support/shell_fixture.h"
 
 #include <filesystem>
 #include <fstream>

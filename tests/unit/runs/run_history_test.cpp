@@ -1,6 +1,6 @@
 #include "runs/model_run.h"
 #include "runs/run_history.h"
-#include "shell_fixture.h"
+#include "support/shell_fixture.h"
 
 #include <csignal>
 #include <filesystem>

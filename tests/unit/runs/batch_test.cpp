@@ -3,7 +3,7 @@
 #include "runs/process_group.h"
 #include "runs/run_history.h"
 #include "runs/stop_request.h"
-#include "shell_fixture.h"
+#include "support/shell_fixture.h"
 
 #include <algorithm>
 #include <csignal>

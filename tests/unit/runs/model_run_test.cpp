@@ -1,6 +1,6 @@
 #include "runs/model_run.h"
 #include "runs/posix_launcher.h"
-#include "shell_fixture.h"
+#include "support/shell_fixture.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
