@@ -20,6 +20,7 @@
 #include <iterator>
 #include <memory>
 #include <nlohmann/json.hpp>
+#include <random>
 #include <sstream>
 #include <type_traits>
 
@@ -246,8 +247,33 @@ LaunchEnding launch_ending(const LaunchResult& launch) {
     return ending;
 }
 
+namespace {
+
+// Ten characters of Crockford's base 32 (no i, l, o, u) from the low 50 bits.
+std::string base32_id(std::uint64_t bits) {
+    constexpr std::string_view kDigits = "0123456789abcdefghjkmnpqrstvwxyz";
+    std::string id(10, '0');
+    for (auto c = id.rbegin(); c != id.rend(); ++c, bits >>= 5)
+        *c = kDigits[bits & 31];
+    return id;
+}
+
+// The id of a line written before runs had one: from the line's hash.
+std::string id_of_line(std::string_view line) {
+    return base32_id(std::stoull(sha256_hex(line).substr(0, 16), nullptr, 16));
+}
+
+} // namespace
+
+std::string new_run_id() {
+    std::random_device random;
+    const std::uint64_t bits = (std::uint64_t{random()} << 32) ^ random();
+    return base32_id(bits);
+}
+
 RunRecord run_record(const RunFacts& facts, const LaunchResult& launch) {
     RunRecord r;
+    r.id = facts.id.empty() ? new_run_id() : facts.id;
     r.start = iso8601_local(facts.start);
     r.end = iso8601_local(facts.end);
     r.durationSeconds =
@@ -268,8 +294,10 @@ RunRecord run_record(const RunFacts& facts, const LaunchResult& launch) {
 
 std::string history_line(const RunRecord& r) {
     // The keys in the order people read them.
+    // The start comes first: a listing finds it there without parsing the rest.
     nlohmann::ordered_json j = {
         {"start", r.start},
+        {"id", r.id},
         {"end", r.end},
         {"duration_s", r.durationSeconds},
     };
@@ -298,6 +326,9 @@ std::optional<RunRecord> parse_history_line(std::string_view line) {
     if (!parse_iso8601(r.start) || r.optionsFile.empty() || !outcome)
         return std::nullopt;
     r.outcome = *outcome;
+    r.id = string_of(j, "id");
+    if (r.id.empty())
+        r.id = id_of_line(line);
     r.end = string_of(j, "end");
     if (const auto d = j.find("duration_s"); d != j.end() && d->is_number())
         r.durationSeconds = d->get<double>();
@@ -454,6 +485,7 @@ bool OptionsChangeCheck::changedSince(const RunRecord& record) {
 
 HistoryRow history_row(const RunRecord& record, OptionsChangeCheck& check) {
     HistoryRow row;
+    row.id = record.id;
     row.time = record.start.substr(0, 19);
     if (row.time.size() > 10 && row.time[10] == 'T')
         row.time[10] = ' ';
@@ -475,8 +507,9 @@ HistoryRow history_row(const RunRecord& record) {
 }
 
 std::string history_row_text(const HistoryRow& row) {
-    std::string text = row.time + "  " + escape_control_characters(row.optionsFile) + "  " +
-                       row.duration + "  " + row.outcome;
+    std::string text = row.id + "  " + row.time + "  " +
+                       escape_control_characters(row.optionsFile) + "  " + row.duration + "  " +
+                       row.outcome;
     if (row.optionsChanged)
         text += "  " + std::string(kOptionsChangedNote);
     return text;

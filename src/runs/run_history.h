@@ -49,8 +49,15 @@ OptionsFingerprint fingerprint_options_text(std::string_view content);
 // The lower-case hex SHA-256 of the bytes.
 std::string sha256_hex(std::string_view data);
 
+// A run's id: ten letters and digits (Crockford's base 32, lower case) drawn at random, short
+// enough to type and, with 50 bits, unique in any history people keep.
+std::string new_run_id();
+
 // One line of the history.
 struct RunRecord {
+    // Lines of earlier versions have none: theirs is made from the line's hash, so it stays
+    // the same at every reading.
+    std::string id;
     std::string start; // ISO 8601 local time with the UTC offset, "2026-07-12T20:05:09+02:00"
     std::string end;
     double durationSeconds = 0;
@@ -67,6 +74,7 @@ struct RunRecord {
 
 // What a run knows when it has ended (or could not start).
 struct RunFacts {
+    std::string id; // drawn when the run starts; empty: drawn for the record
     std::chrono::system_clock::time_point start;
     std::chrono::system_clock::time_point end;
     std::string optionsFile;
@@ -141,6 +149,7 @@ private:
 
 // A run as the history window and kvopt history list it.
 struct HistoryRow {
+    std::string id;
     std::string time; // "2026-07-12 20:05:09", the local time of the start
     std::string optionsFile;
     std::string duration; // "4.2 s", "12:05", "1:02:03"
@@ -151,8 +160,8 @@ struct HistoryRow {
 
 HistoryRow history_row(const RunRecord& record, OptionsChangeCheck& check);
 HistoryRow history_row(const RunRecord& record);
-// The row as one line of text, columns separated by two blanks, control characters in the
-// file's name escaped.
+// The row as one line of text, the run's id first, columns separated by two blanks, control
+// characters in the file's name escaped.
 std::string history_row_text(const HistoryRow& row);
 
 // A duration as the history shows it: "4.2 s" under a minute, then "12:05", "1:02:03".

@@ -145,6 +145,8 @@ void run_history(const Globals& globals, const HistoryArgs& args, int& exitCode)
                 return;
             }
             auto line = nlohmann::ordered_json::parse(entry.line);
+            if (!line.contains("id"))
+                line["id"] = entry.record.id;
             line["changed_since"] = check.changedSince(entry.record);
             // Laid out as the whole array dumped with an indent of 2: each line of an
             // element indented once more.

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
+#include <set>
 #include <sys/wait.h>
 #include <thread>
 
@@ -412,6 +413,13 @@ TEST_F(KvoptRunTest, SigintSigtermAndSighupStopTheRunWhichIsRecorded) {
     ASSERT_EQ(json.exitCode, 0) << json.err;
     const auto runs = nlohmann::json::parse(json.out);
     ASSERT_EQ(runs.size(), 3u);
+    // Each run has an id of its own, the first column of the text listing.
+    std::set<std::string> ids;
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        ids.insert(runs[i]["id"].get<std::string>());
+        EXPECT_TRUE(lines[i].starts_with(runs[i]["id"].get<std::string>() + "  ")) << lines[i];
+    }
+    EXPECT_EQ(ids.size(), 3u);
     for (const auto& run : runs) {
         EXPECT_EQ(run["outcome"], "stopped");
         EXPECT_EQ(run["signal"], 15); // kvopt stops the model with SIGTERM either way

@@ -175,11 +175,19 @@ TEST_F(RunHistoryTest, DamagedLinesAreSkippedAndRunsListedNewestFirst) {
     EXPECT_EQ(entries[2].line, good1);
     const HistoryRow rows[] = {history_row(entries[0].record), history_row(entries[1].record),
                                history_row(entries[2].record)};
-    EXPECT_EQ(history_row_text(rows[0]),
-              "2026-03-01 08:59:59  /c.opt  1:02:05  stopped  options changed since this run");
-    EXPECT_EQ(history_row_text(rows[1]),
-              "2026-03-01 09:30:00  /b.opt  1:15  failed (exit status 3)  options changed since "
-              "this run");
+    // A line without an id gets one from its hash, the same at every reading.
+    EXPECT_EQ(rows[0].id.size(), 10u);
+    EXPECT_EQ(rows[0].id, history_row(read_run_history(file)[0].record).id);
+    EXPECT_NE(rows[0].id, rows[1].id);
+    EXPECT_EQ(
+        history_row_text(rows[0]),
+        rows[0].id +
+            "  2026-03-01 08:59:59  /c.opt  1:02:05  stopped  options changed since this run");
+    EXPECT_EQ(
+        history_row_text(rows[1]),
+        rows[1].id +
+            "  2026-03-01 09:30:00  /b.opt  1:15  failed (exit status 3)  options changed since "
+            "this run");
     EXPECT_EQ(rows[2].duration, "4.2 s");
     EXPECT_TRUE(read_run_history(dir.path() / "none.jsonl").empty());
 
