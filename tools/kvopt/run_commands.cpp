@@ -195,7 +195,7 @@ void register_run_commands(CLI::App& app, Globals& globals) {
 
     auto historyArgs = std::make_shared<HistoryArgs>();
     auto* history = app.add_subcommand(
-        "history", "List the recorded model runs, newest first: start, options file, duration, "
+        "history", "List the recorded model runs, newest first: id, start, options file, duration, "
                    "outcome, and whether the options file has changed since");
     history->add_flag("--json", historyArgs->json,
                       "Print the recorded lines as a JSON array, each with \"changed_since\"");
