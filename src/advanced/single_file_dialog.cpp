@@ -3,7 +3,9 @@
 #include "advanced/file_choice.h"
 #include "advanced/file_search.h"
 #include "shell/current_dir.h"
+#include "shell/dialog_helpers.h"
 #include "shell/session.h"
+#include "shell/text.h"
 
 namespace kv {
 
@@ -186,7 +188,8 @@ void SingleFileDialog::load() {
 }
 
 void SingleFileDialog::setText(std::size_t row, std::string text) {
-    texts_.at(row) = std::move(text);
+    // A name is one line of the options file; a pasted line break would split it there.
+    texts_.at(row) = without_line_breaks(std::move(text));
 }
 
 FileDialogRequest SingleFileDialog::request(std::size_t row) const {
@@ -235,6 +238,18 @@ bool SingleFileDialog::ok(bool checkExistence) {
     }
     if (member_.ok == SingleFileOk::CheckAndStore)
         store();
+    return true;
+}
+
+bool SingleFileDialog::mayClose() {
+    if (member_.ok != SingleFileOk::CheckThenStoreAtClose || cancelled_)
+        return true; // nothing stored, or nothing checked
+    const auto missing = firstMissing();
+    if (!missing)
+        return true;
+    if (!close_without_keeping(session_.ui, texts_[*missing] + std::string(kMissing)))
+        return false;
+    cancel();
     return true;
 }
 

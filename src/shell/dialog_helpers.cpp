@@ -51,6 +51,10 @@ bool check_83_name(std::string_view path, UserInterface& ui) {
     return false;
 }
 
+bool close_without_keeping(UserInterface& ui, const std::string& checkMessage) {
+    return ui.askYesNo(checkMessage + std::string(kCloseWithoutKeeping), std::string(kAppTitle));
+}
+
 std::string resolve_existing_path(std::string_view path) {
     if (path.empty())
         return {};

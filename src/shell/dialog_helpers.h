@@ -19,6 +19,13 @@ std::string dir_part(std::string_view path);
 // answers false.
 bool check_83_name(std::string_view path, UserInterface& ui);
 
+// The question of a close that would store values the check of the dialog's OK refuses
+// (the window's close button): `checkMessage` is the first message that check would show.
+// True when the user chooses to close without keeping the changes; false keeps the dialog
+// open.
+bool close_without_keeping(UserInterface& ui, const std::string& checkMessage);
+inline constexpr std::string_view kCloseWithoutKeeping = "\n\nClose without keeping the changes?";
+
 // Attribute masks of file_exists.
 inline constexpr int kFilesOnly = 0;
 inline constexpr int kDirectoriesToo = 16;
