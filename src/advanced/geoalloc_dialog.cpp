@@ -150,7 +150,7 @@ void GeoAllocDialog::changeLookup() {
     const auto path = choose_file(session_, lookupRequest(), true);
     if (!path)
         return;
-    txtalloc_ = *path;
+    setTxtalloc(*path);
     make_program_dir_current(session_);
 }
 

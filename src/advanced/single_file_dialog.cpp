@@ -214,7 +214,7 @@ void SingleFileDialog::change(std::size_t row) {
     // dialog may have moved the current one.
     make_program_dir_current(session_);
     const std::string path = session_.rules.nativeSeparators(choice->path);
-    texts_.at(row) = path;
+    setText(row, path);
     filechanged_ = true;
     lastChoice_ = member_.forgetsChoice ? std::string() : path;
 }

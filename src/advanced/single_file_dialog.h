@@ -108,7 +108,8 @@ public:
 
     // The change button of a row: the Open dialog, again for as long as the chosen name fails
     // the 8.3 check; the accepted path goes into the row's text box with the platform's
-    // separator and the program's directory becomes current again. Cancel changes nothing.
+    // separator (as setText takes it) and the program's directory becomes current again.
+    // Cancel changes nothing.
     void change(std::size_t row);
     // The Open dialog the change button of a row shows.
     FileDialogRequest request(std::size_t row) const;

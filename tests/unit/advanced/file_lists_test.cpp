@@ -240,7 +240,7 @@ TEST_F(GeoAllocTest, LookupTableIsCheckedAtOkAndStoredOnlyByOk) {
     EXPECT_EQ(sc().runfiles[kAllocXref], xref);
 
     dialog.load();
-    dialog.setTxtalloc("data/ALLOCATE/missing.xrf");
+    dialog.setTxtalloc("data/ALLOCATE/missing.xrf\r\n"); // a line break is dropped
     EXPECT_FALSE(dialog.ok());
     EXPECT_EQ(ui.messageTexts().back(), "data/ALLOCATE/missing.xrf does not exist");
     dialog.setTxtalloc(newXref);

@@ -133,6 +133,15 @@ TEST_F(SingleFileTest, EveryMemberChecksAndStoresByItsRule) {
     }
 }
 
+// A name chosen in the Open dialog goes into the text box as typing does: without line breaks.
+TEST_F(SingleFileTest, AChosenNameLosesItsLineBreaks) {
+    SingleFileDialog d = dialog("frmoptout");
+    d.load();
+    ui.answerFile(dir.str() + "/out/a\nb.eps");
+    d.change(0);
+    EXPECT_EQ(d.text(0), dir.str() + "/out/ab.eps");
+}
+
 TEST_F(SingleFileTest, PhaseInReportsTheExhaustFileFirstAndStoresBothTogether) {
     SingleFileDialog d = dialog("frmTech");
     sc().runfiles[kExhTechnology] = "EXH";
