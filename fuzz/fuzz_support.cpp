@@ -27,11 +27,11 @@ const std::shared_ptr<test::FakeReferenceDb>& reference_data() {
 
 } // namespace
 
-FuzzSession::FuzzSession() {
+FuzzSession::FuzzSession(std::filesystem::path programDir) {
     refdbs.db = reference_data();
     refdbs.db->queries.clear();
-    session = std::make_unique<Session>(ui, launcher, refdbs,
-                                        std::filesystem::temp_directory_path(), PathRules::posix());
+    session =
+        std::make_unique<Session>(ui, launcher, refdbs, std::move(programDir), PathRules::posix());
     session->settings.modeldir = "/model";
     session->settings.datadir = "/data";
     session->log.attach(log);

@@ -68,31 +68,10 @@ bool is_subsequence(const std::vector<std::string>& part, const std::vector<std:
     return true;
 }
 
-// True when a /RUNFILES/ packet comes after /MODELYEAR OUT/ or /DAILY FILES/: it empties
-// the slots those packets set, so what a read leaves there depends on the order of packets,
-// which the writer does not keep for the ones it appends.
-bool runfiles_after_their_slots(std::string_view templ) {
-    LineSource lines{std::string(templ)};
-    bool slotsSet = false;
-    std::string line;
-    while (lines.next(line)) {
-        const auto start = packet_started_by(line);
-        if (!start)
-            continue;
-        if (start->managed == Packet::Runfiles && slotsSet)
-            return true;
-        slotsSet |= start->managed == Packet::ModelyearOut || start->managed == Packet::DailyFiles;
-        PacketBody(lines, start->managed).skip();
-    }
-    return false;
-}
-
 // What the file carries of a scenario, as one text.
-std::string carried(const Scenario& sc, bool withRunSlots12To14) {
+std::string carried(const Scenario& sc) {
     std::ostringstream o;
     for (std::size_t slot = 0; slot < kRunFileCount; ++slot) {
-        if (slot >= kExhaustBmyOut && !withRunSlots12To14)
-            break;
         std::string value = sc.runfiles[slot];
         // A file without a MESSAGE or OUTPUT DATA line leaves the slot empty; the line the
         // writer gives it then names the options file's directory.
@@ -101,8 +80,7 @@ std::string carried(const Scenario& sc, bool withRunSlots12To14) {
         if (slot != kNet) // read, never written
             o << "runfile " << slot << ": " << value << '\n';
     }
-    if (withRunSlots12To14)
-        o << "bmy " << sc.bmy_on << '\n';
+    o << "bmy " << sc.bmy_on << '\n';
     for (const std::string* value :
          {&sc.title1str, &sc.title2str, &sc.fulrvpstr, &sc.pcoxygenstr, &sc.so2gasstr,
           &sc.so2dieselstr, &sc.so2marinedieselstr, &sc.so2cngstr, &sc.mintempstr, &sc.maxtempstr,
@@ -173,9 +151,8 @@ void save_and_read_back(std::string_view templ, bool edited) {
                   "the saved file does not open; " + what);
     if (edited)
         edit_everything(second.scenario());
-    const bool runSlots = !runfiles_after_their_slots(templ);
-    const std::string expected = carried(first.scenario(), runSlots);
-    const std::string readBack = carried(second.scenario(), runSlots);
+    const std::string expected = carried(first.scenario());
+    const std::string readBack = carried(second.scenario());
     KV_FUZZ_CHECK(readBack == expected,
                   "read back differently:\n" + differences(expected, readBack) + what);
     // An empty MESSAGE or OUTPUT DATA value is read as the options file's directory, so the
