@@ -21,7 +21,6 @@
 #include "editors/sources_dialog.h"
 #include "fuzz_support.h"
 #include "optionsfile/format.h"
-#include "optionsfile/line_source.h"
 #include "shell/text.h"
 
 #include <algorithm>
@@ -279,59 +278,6 @@ private:
 // ---------------------------------------------------------------------------------------
 // What a scenario holds, as text, to compare.
 
-std::string norm(std::string_view value) {
-    return upper(trim(value));
-}
-
-// What a saved file carries of a scenario, in the form a read gives it back (values trimmed,
-// and upper-cased except paths). The by-model-year and daily files count only for a template
-// that has their packets: the writer never appends those.
-std::string carried(const Scenario& sc, bool modelYear, bool daily) {
-    std::ostringstream o;
-    for (std::size_t slot = 0; slot <= kRetrofit; ++slot) {
-        if (slot != kNet) // read, never written
-            o << "runfile " << slot << ": " << trim(sc.runfiles[slot]) << '\n';
-    }
-    if (modelYear)
-        o << "bmy " << sc.bmy_on << ' ' << trim(sc.runfiles[kExhaustBmyOut]) << ' '
-          << trim(sc.runfiles[kEvapBmyOut]) << '\n';
-    if (daily)
-        o << "daily: " << trim(sc.runfiles[kDailyTempsRvp]) << '\n';
-    for (const std::string* v :
-         {&sc.title1str, &sc.title2str, &sc.fulrvpstr, &sc.pcoxygenstr, &sc.so2gasstr,
-          &sc.so2dieselstr, &sc.so2marinedieselstr, &sc.so2cngstr, &sc.mintempstr, &sc.maxtempstr,
-          &sc.avgtempstr, &sc.altitudestr})
-        o << "option: " << norm(*v) << '\n';
-    const std::string stage2 = sc.stage2_known ? sc.stage2str : "0.0";
-    o << "stage2: " << norm(stage2.empty() ? "0" : stage2) << '\n';
-    o << "period " << sc.periodindex << ' ' << sc.ptypeindex << ' ' << norm(sc.yearstr) << ' '
-      << sc.weekindex << ' ' << norm(sc.growthyearstr) << ' ' << norm(sc.techyearstr);
-    if (sc.periodindex == 2)
-        o << " season " << sc.seasonindex;
-    if (sc.periodindex == 1)
-        o << " month " << sc.monthindex;
-    o << "\nregion level " << sc.regionlevel << '\n';
-    for (const auto& region : sc.regions)
-        o << "region: " << region->code << '\n';
-    o << "sources " << sc.sources_on << '\n';
-    for (std::size_t i = 0; sc.sources_on && i < sc.sourceCount(); ++i)
-        o << "source: " << sc.sources[i].scc << '\n';
-    const auto list = [&o](const char* name, const AllocCollection& files) {
-        for (const auto& entry : files)
-            o << name << ": " << entry->descriptor.substr(0, entry->descriptor.find(':') + 1) << '|'
-              << trim(entry->allocfile) << '\n';
-    };
-    list("pop", sc.popfiles);
-    list("alloc", sc.allocfiles);
-    for (std::size_t i = 0; i < sc.growthCount(); ++i)
-        o << "growth: " << trim(sc.growthfiles[i]) << '\n';
-    for (std::size_t slot = 0; slot < 15; ++slot)
-        o << "emfac " << slot << ": " << trim(sc.emfacfiles[slot]) << '\n';
-    for (std::size_t slot = 0; slot < 15; ++slot)
-        o << "deter " << slot << ": " << trim(sc.detfiles[slot]) << '\n';
-    return o.str();
-}
-
 // Everything a read sets, flags and working copies included, exactly.
 std::string read_state(const Scenario& sc) {
     std::ostringstream o;
@@ -377,16 +323,6 @@ std::string read_state(const Scenario& sc) {
           sc.changed_emfac})
         o << flag;
     return o.str();
-}
-
-bool has_packet(std::string_view text, format::Packet packet) {
-    LineSource lines{std::string(text)};
-    std::string line;
-    while (lines.next(line)) {
-        if (format::packet_opened_by(line) == packet)
-            return true;
-    }
-    return false;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -484,10 +420,8 @@ private:
                               templMessages_.end(),
                           "the saved file reads with a new message: " + message + what);
         }
-        const bool modelYear = has_packet(templ_, format::Packet::ModelyearOut);
-        const bool daily = has_packet(templ_, format::Packet::DailyFiles);
-        const std::string expected = carried(sc(), modelYear, daily);
-        const std::string readBack = carried(back.scenario(), modelYear, daily);
+        const std::string expected = kv::fuzz::carried(sc());
+        const std::string readBack = kv::fuzz::carried(back.scenario());
         KV_FUZZ_CHECK(readBack == expected,
                       "the saved file carries other values:\n--- scenario ---\n" + expected +
                           "--- read back ---\n" + readBack + what);
@@ -523,9 +457,9 @@ private:
 
     // A dialog used and left: whatever its close stored is what its OK accepts.
     void useDialog(int which) {
-        const std::string before = carried(sc(), true, true);
+        const std::string before = kv::fuzz::carried(sc());
         openDialog(which);
-        if (carried(sc(), true, true) != before)
+        if (kv::fuzz::carried(sc()) != before)
             KV_FUZZ_CHECK(okAccepts(which), "dialog " + std::to_string(which) +
                                                 " stored values its OK refuses:\n" + templ_);
     }

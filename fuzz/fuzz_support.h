@@ -39,4 +39,10 @@ public:
     std::unique_ptr<Session> session;
 };
 
+// What a saved file carries of a scenario, as one text, in the form a read gives it back:
+// values trimmed, and upper-cased but for paths. The by-model-year and daily files count only
+// for a file read with their packets, since the writer never appends those; the NET file
+// never, since it is read but not written.
+std::string carried(const Scenario& sc);
+
 } // namespace kv::fuzz

@@ -152,13 +152,12 @@ bool FactorFilesDialog::testexist() {
 }
 
 bool FactorFilesDialog::mayClose() {
-    const auto missing = cancelled_ ? std::nullopt : firstMissing();
-    if (!missing)
-        return true;
-    if (!close_without_keeping(session_.ui, texts_[*missing] + std::string(kMissing)))
-        return false;
-    rowsFromScenario();
-    return true;
+    const auto missing = firstMissing();
+    return cancelled_ ||
+           may_close_storing(session_.ui,
+                             missing ? std::optional(texts_[*missing] + std::string(kMissing))
+                                     : std::nullopt,
+                             [this] { rowsFromScenario(); });
 }
 
 void FactorFilesDialog::unload() {

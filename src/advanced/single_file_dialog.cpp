@@ -242,15 +242,14 @@ bool SingleFileDialog::ok(bool checkExistence) {
 }
 
 bool SingleFileDialog::mayClose() {
+    // Only Temporal Allocation both checks at OK and stores at closing.
     if (member_.ok != SingleFileOk::CheckThenStoreAtClose || cancelled_)
-        return true; // nothing stored, or nothing checked
-    const auto missing = firstMissing();
-    if (!missing)
         return true;
-    if (!close_without_keeping(session_.ui, texts_[*missing] + std::string(kMissing)))
-        return false;
-    cancel();
-    return true;
+    const auto missing = firstMissing();
+    return may_close_storing(session_.ui,
+                             missing ? std::optional(texts_[*missing] + std::string(kMissing))
+                                     : std::nullopt,
+                             [this] { cancel(); });
 }
 
 void SingleFileDialog::unload() {

@@ -269,15 +269,8 @@ void OptionsDialog::cancel() {
 
 bool OptionsDialog::mayClose() {
     const Scenario& sc = session_.scenario;
-    if (cancelled_ || !(sc.changed_options || sc.changed_stage2))
-        return true; // nothing is stored
-    const auto failure = firstFailure();
-    if (!failure)
-        return true;
-    if (!close_without_keeping(session_.ui, *failure))
-        return false;
-    cancel();
-    return true;
+    const bool stores = !cancelled_ && (sc.changed_options || sc.changed_stage2);
+    return !stores || may_close_storing(session_.ui, firstFailure(), [this] { cancel(); });
 }
 
 void OptionsDialog::unload() {

@@ -194,15 +194,7 @@ bool PeriodDialog::ok() {
 }
 
 bool PeriodDialog::mayClose() {
-    if (cancelled_)
-        return true; // nothing is stored
-    const auto failure = firstFailure();
-    if (!failure)
-        return true;
-    if (!close_without_keeping(session_.ui, *failure))
-        return false;
-    cancel();
-    return true;
+    return cancelled_ || may_close_storing(session_.ui, firstFailure(), [this] { cancel(); });
 }
 
 void PeriodDialog::unload() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -19,11 +21,12 @@ std::string dir_part(std::string_view path);
 // answers false.
 bool check_83_name(std::string_view path, UserInterface& ui);
 
-// The question of a close that would store values the check of the dialog's OK refuses
-// (the window's close button): `checkMessage` is the first message that check would show.
-// True when the user chooses to close without keeping the changes; false keeps the dialog
-// open.
-bool close_without_keeping(UserInterface& ui, const std::string& checkMessage);
+// Whether a dialog may close when the close would store values for which the check of its
+// OK gives `failure` (nullopt: they pass, and it may). A failure asks "<failure>\n\nClose
+// without keeping the changes?": Yes runs `discard`, after which the close stores nothing,
+// and answers true; No answers false, and the dialog stays open.
+bool may_close_storing(UserInterface& ui, const std::optional<std::string>& failure,
+                       const std::function<void()>& discard);
 inline constexpr std::string_view kCloseWithoutKeeping = "\n\nClose without keeping the changes?";
 
 // Attribute masks of file_exists.
