@@ -5,6 +5,7 @@
 #include "support/fakes.h"
 #include "support/scripted_ui.h"
 
+#include <filesystem>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -18,10 +19,11 @@ namespace kv::fuzz {
 void check(bool condition, const char* expression, const std::string& what);
 
 // A fresh session for one input: POSIX path rules, model directory "/model", an interface
-// that records messages and cancels every file dialog, and the demo's reference data.
+// that records messages and cancels every file dialog, and the demo's reference data. The
+// program's directory is the temporary directory unless given.
 class FuzzSession {
 public:
-    FuzzSession();
+    explicit FuzzSession(std::filesystem::path programDir = std::filesystem::temp_directory_path());
 
     // Reads `text` as the options file /runs/fuzz.opt.
     ReadOutcome read(std::string_view text);
@@ -36,5 +38,11 @@ public:
     std::ostringstream log;
     std::unique_ptr<Session> session;
 };
+
+// What a saved file carries of a scenario, as one text, in the form a read gives it back:
+// values trimmed, and upper-cased but for paths. The by-model-year and daily files count only
+// for a file read with their packets, since the writer never appends those; the NET file
+// never, since it is read but not written.
+std::string carried(const Scenario& sc);
 
 } // namespace kv::fuzz

@@ -68,74 +68,6 @@ bool is_subsequence(const std::vector<std::string>& part, const std::vector<std:
     return true;
 }
 
-// True when a /RUNFILES/ packet comes after /MODELYEAR OUT/ or /DAILY FILES/: it empties
-// the slots those packets set, so what a read leaves there depends on the order of packets,
-// which the writer does not keep for the ones it appends.
-bool runfiles_after_their_slots(std::string_view templ) {
-    LineSource lines{std::string(templ)};
-    bool slotsSet = false;
-    std::string line;
-    while (lines.next(line)) {
-        const auto start = packet_started_by(line);
-        if (!start)
-            continue;
-        if (start->managed == Packet::Runfiles && slotsSet)
-            return true;
-        slotsSet |= start->managed == Packet::ModelyearOut || start->managed == Packet::DailyFiles;
-        PacketBody(lines, start->managed).skip();
-    }
-    return false;
-}
-
-// What the file carries of a scenario, as one text.
-std::string carried(const Scenario& sc, bool withRunSlots12To14) {
-    std::ostringstream o;
-    for (std::size_t slot = 0; slot < kRunFileCount; ++slot) {
-        if (slot >= kExhaustBmyOut && !withRunSlots12To14)
-            break;
-        std::string value = sc.runfiles[slot];
-        // A file without a MESSAGE or OUTPUT DATA line leaves the slot empty; the line the
-        // writer gives it then names the options file's directory.
-        if ((slot == kMessage || slot == kOutputData) && value.empty())
-            value = sc.optdir + "/";
-        if (slot != kNet) // read, never written
-            o << "runfile " << slot << ": " << value << '\n';
-    }
-    if (withRunSlots12To14)
-        o << "bmy " << sc.bmy_on << '\n';
-    for (const std::string* value :
-         {&sc.title1str, &sc.title2str, &sc.fulrvpstr, &sc.pcoxygenstr, &sc.so2gasstr,
-          &sc.so2dieselstr, &sc.so2marinedieselstr, &sc.so2cngstr, &sc.mintempstr, &sc.maxtempstr,
-          &sc.avgtempstr, &sc.altitudestr})
-        o << "option: " << *value << '\n';
-    // Written as "0.0" while no control factor is known.
-    o << "stage2: " << (sc.stage2_known ? sc.stage2str : std::string("0.0")) << '\n';
-    o << "period " << sc.periodindex << ' ' << sc.ptypeindex << ' ' << sc.yearstr << ' '
-      << sc.weekindex << ' ' << sc.growthyearstr << ' ' << sc.techyearstr;
-    // The season and the month are written only for the period type that uses them.
-    if (sc.periodindex == 2)
-        o << " season " << sc.seasonindex;
-    if (sc.periodindex == 1)
-        o << " month " << sc.monthindex;
-    o << "\nregion level " << sc.regionlevel << '\n';
-    for (const auto& region : sc.regions)
-        o << "region: " << region->code << '\n';
-    o << "sources " << sc.sources_on << '\n';
-    for (std::size_t i = 0; i < sc.sourceCount(); ++i)
-        o << "source: " << sc.sources[i].scc << '\n';
-    for (const auto& entry : sc.popfiles)
-        o << "pop: " << entry->descriptor << '|' << entry->allocfile << '\n';
-    for (const auto& entry : sc.allocfiles)
-        o << "alloc: " << entry->descriptor << '|' << entry->allocfile << '\n';
-    for (std::size_t i = 0; i < sc.growthCount(); ++i)
-        o << "growth: " << sc.growthfiles[i] << '\n';
-    for (std::size_t slot = 0; slot < 15; ++slot)
-        o << "emfac " << slot << ": " << sc.emfacfiles[slot] << '\n';
-    for (std::size_t slot = 0; slot < 15; ++slot)
-        o << "deter " << slot << ": " << sc.detfiles[slot] << '\n';
-    return o.str();
-}
-
 // The lines of two texts that differ, side by side.
 std::string differences(const std::string& a, const std::string& b) {
     const auto linesA = lines_of(a);
@@ -173,9 +105,8 @@ void save_and_read_back(std::string_view templ, bool edited) {
                   "the saved file does not open; " + what);
     if (edited)
         edit_everything(second.scenario());
-    const bool runSlots = !runfiles_after_their_slots(templ);
-    const std::string expected = carried(first.scenario(), runSlots);
-    const std::string readBack = carried(second.scenario(), runSlots);
+    const std::string expected = kv::fuzz::carried(first.scenario());
+    const std::string readBack = kv::fuzz::carried(second.scenario());
     KV_FUZZ_CHECK(readBack == expected,
                   "read back differently:\n" + differences(expected, readBack) + what);
     // An empty MESSAGE or OUTPUT DATA value is read as the options file's directory, so the

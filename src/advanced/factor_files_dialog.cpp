@@ -3,6 +3,7 @@
 #include "advanced/file_choice.h"
 #include "advanced/file_search.h"
 #include "shell/current_dir.h"
+#include "shell/dialog_helpers.h"
 #include "shell/session.h"
 #include "shell/text.h"
 
@@ -75,6 +76,7 @@ const FactorFilesMember& deterioration_factors() {
         .filter = "Deterioration (*.DET)|*.DET|All files (*.*)|*.*",
         .folder = "detfac",
         .hiddenRows = kDeteriorationHidden,
+        .foundFlag = &Scenario::found_deter,
     };
     return member;
 }
@@ -89,10 +91,14 @@ std::string without_access_key(std::string_view caption) {
 FactorFilesDialog::FactorFilesDialog(Session& session, const FactorFilesMember& member)
     : session_(session), member_(member) {}
 
-void FactorFilesDialog::load() {
+void FactorFilesDialog::rowsFromScenario() {
     const auto& slots = session_.scenario.*member_.slots;
     for (std::size_t row = 0; row < kFactorRowCount; ++row)
         texts_[row] = slots[row];
+}
+
+void FactorFilesDialog::load() {
+    rowsFromScenario();
     // Filling the text boxes is a change of their text, even when a slot is empty: opening
     // Emission Factors is enough for /EMFAC FILES/ to be written again from the scenario.
     if (member_.marksEmfacChanged)
@@ -102,7 +108,7 @@ void FactorFilesDialog::load() {
 void FactorFilesDialog::setText(std::size_t row, std::string text) {
     // A row is one line of the options file: line breaks pasted into it would end the line
     // there and put the rest into the file as lines of their own.
-    std::erase_if(text, [](char c) { return c == '\r' || c == '\n'; });
+    text = without_line_breaks(std::move(text));
     if (texts_.at(row) == text)
         return;
     texts_[row] = std::move(text);
@@ -145,12 +151,26 @@ bool FactorFilesDialog::testexist() {
     return true;
 }
 
+bool FactorFilesDialog::mayClose() {
+    const auto missing = firstMissing();
+    return cancelled_ ||
+           may_close_storing(session_.ui,
+                             missing ? std::optional(texts_[*missing] + std::string(kMissing))
+                                     : std::nullopt,
+                             [this] { rowsFromScenario(); });
+}
+
 void FactorFilesDialog::unload() {
     if (cancelled_)
         return;
     auto& slots = session_.scenario.*member_.slots;
-    for (std::size_t row = 0; row < kFactorRowCount; ++row)
+    bool anyFile = false;
+    for (std::size_t row = 0; row < kFactorRowCount; ++row) {
         slots[row] = texts_[row];
+        anyFile |= !texts_[row].empty();
+    }
+    if (member_.foundFlag && anyFile)
+        session_.scenario.*member_.foundFlag = true;
 }
 
 } // namespace kv

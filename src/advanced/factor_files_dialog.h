@@ -45,6 +45,9 @@ struct FactorFilesMember {
     std::array<bool, kFactorRowCount> hiddenRows{};
     // Every change of a row's text, the filling at load included, sets `changed_emfac`.
     bool marksEmfacChanged = false;
+    // Set when a row is stored with a file: the writer then writes the packet even into a
+    // file read without one (the writer writes /DETERIORATE FILES/ only when `found_deter`).
+    bool Scenario::*foundFlag = nullptr;
 };
 
 const FactorFilesMember& emission_factors();
@@ -82,6 +85,11 @@ public:
     bool testexist();
     // Cancel and Escape: the dialog closes without storing.
     void cancel() { cancelled_ = true; }
+    // Asked before every close: when the close would store a row whose file OK does not find,
+    // asks whether to close without keeping the changes. Yes puts every row back to the
+    // scenario's value, so the close stores nothing (and the last OK or Cancel stays what
+    // it was); No (false) keeps the dialog open.
+    bool mayClose();
     // Every close: stores the rows unless the last OK or Cancel of this dialog was Cancel.
     void unload();
 
@@ -90,6 +98,8 @@ public:
     std::optional<std::size_t> firstMissing() const;
 
 private:
+    void rowsFromScenario();
+
     Session& session_;
     const FactorFilesMember& member_;
     std::array<std::string, kFactorRowCount> texts_{};

@@ -92,6 +92,8 @@ void GeoAllocDialog::add() {
 }
 
 bool GeoAllocDialog::addFile(const std::string& path, bool checkExistence) {
+    if (refused_for_line_break(session_, path))
+        return false;
     if (checkExistence && !directory_search_finds(path, session_.programDir)) {
         session_.message(path + std::string(kAddMissing));
         listchanged_ = true;
@@ -125,6 +127,8 @@ void GeoAllocDialog::replace() {
         return;
     const std::size_t p = *line;
     const std::string path = seledit_;
+    if (refused_for_line_break(session_, path))
+        return;
     if (!directory_search_finds(path, session_.programDir)) {
         session_.message(path + std::string(kNotFound));
         return;
@@ -146,7 +150,7 @@ void GeoAllocDialog::changeLookup() {
     const auto path = choose_file(session_, lookupRequest(), true);
     if (!path)
         return;
-    txtalloc_ = *path;
+    setTxtalloc(*path);
     make_program_dir_current(session_);
 }
 

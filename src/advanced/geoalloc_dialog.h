@@ -2,6 +2,7 @@
 
 #include "advanced/list_box.h"
 #include "shell/ports.h"
+#include "shell/text.h"
 
 #include <optional>
 #include <string>
@@ -54,7 +55,8 @@ public:
     void click();
     void setSelEdit(std::string text) { seledit_ = std::move(text); }
     const std::string& selEdit() const { return seledit_; }
-    void setTxtalloc(std::string text) { txtalloc_ = std::move(text); }
+    // The lookup table's text box; line breaks are dropped, since it is a line of /RUNFILES/.
+    void setTxtalloc(std::string text) { txtalloc_ = without_line_breaks(std::move(text)); }
     const std::string& txtalloc() const { return txtalloc_; }
 
     // "Add...": the Open dialog, then addFile with the chosen path.
@@ -68,7 +70,8 @@ public:
     // "Replace": the current line's file becomes the path typed in `SelEdit`, keeping its
     // position and descriptor. Nothing happens without a current line.
     void replace();
-    // "Change Look up": the Open dialog for the lookup table, into `txtalloc`.
+    // "Change Look up": the Open dialog for the lookup table, into `txtalloc` (as
+    // setTxtalloc takes it).
     void changeLookup();
     // OK: answers true when the dialog closes. `checkLookup` false skips the existence check
     // of the lookup table.

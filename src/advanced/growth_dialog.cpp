@@ -38,6 +38,8 @@ bool GrowthDialog::click() {
 }
 
 bool GrowthDialog::addFile(const std::string& path, bool checkExistence) {
+    if (refused_for_line_break(session_, path))
+        return false;
     if (checkExistence && !directory_search_finds(path, session_.programDir)) {
         session_.message(path + std::string(kMissing));
         return false;
@@ -48,7 +50,7 @@ bool GrowthDialog::addFile(const std::string& path, bool checkExistence) {
 }
 
 void GrowthDialog::replace() {
-    if (txtgrow_.empty())
+    if (txtgrow_.empty() || refused_for_line_break(session_, txtgrow_))
         return;
     if (!directory_search_finds(txtgrow_, session_.programDir)) {
         session_.message(txtgrow_ + std::string(kMissing));

@@ -2,6 +2,7 @@
 
 #include "shell/dialog_helpers.h"
 #include "shell/session.h"
+#include "shell/text.h"
 
 #include <algorithm>
 
@@ -81,6 +82,13 @@ FileDialogRequest FileListDialog::addRequest() const {
     request.filterIndex = 1;
     request.initialDir = data_folder(session_, addDialog_.folder);
     return request;
+}
+
+bool refused_for_line_break(Session& session, std::string_view path) {
+    if (!holds_line_break(path))
+        return false;
+    session.message(quoted_showing_line_breaks(path) + std::string(kLineBreakRefused));
+    return true;
 }
 
 std::string data_folder(const Session& session, std::string_view folder) {

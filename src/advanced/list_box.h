@@ -105,6 +105,13 @@ private:
     AddDialog addDialog_;
 };
 
+// Each file of a list is one line of the options file: Add and Replace refuse a path holding
+// a line break with this message after the path (shown with its line breaks as \r and \n),
+// and answer true.
+inline constexpr std::string_view kLineBreakRefused =
+    " holds a line break: an options file names each file on a line of its own";
+bool refused_for_line_break(Session& session, std::string_view path);
+
 // The folder `folder` of the data directory, where the file lists' Open dialogs start. A data
 // tree copied from Windows may spell its folders in another case: the folder as it exists is
 // answered when there is one.

@@ -38,6 +38,8 @@ bool PopulationDialog::listedElsewhere(const std::string& text, std::size_t exce
 }
 
 bool PopulationDialog::addFile(const std::string& path, bool checkExistence) {
+    if (refused_for_line_break(session_, path))
+        return false;
     if (checkExistence && !directory_search_finds(path, session_.programDir)) {
         session_.message(path + std::string(kAddMissing));
         return false;
@@ -53,7 +55,7 @@ bool PopulationDialog::addFile(const std::string& path, bool checkExistence) {
 
 void PopulationDialog::replace() {
     const auto line = list_.selection().current();
-    if (!line || *line >= lines().size())
+    if (!line || *line >= lines().size() || refused_for_line_break(session_, seledit_))
         return;
     if (!directory_search_finds(seledit_, session_.programDir)) {
         session_.message(seledit_ + std::string(kReplaceMissing));

@@ -3,7 +3,9 @@
 #include "advanced/file_choice.h"
 #include "advanced/file_search.h"
 #include "shell/current_dir.h"
+#include "shell/dialog_helpers.h"
 #include "shell/session.h"
+#include "shell/text.h"
 
 namespace kv {
 
@@ -186,7 +188,8 @@ void SingleFileDialog::load() {
 }
 
 void SingleFileDialog::setText(std::size_t row, std::string text) {
-    texts_.at(row) = std::move(text);
+    // A name is one line of the options file; a pasted line break would split it there.
+    texts_.at(row) = without_line_breaks(std::move(text));
 }
 
 FileDialogRequest SingleFileDialog::request(std::size_t row) const {
@@ -211,7 +214,7 @@ void SingleFileDialog::change(std::size_t row) {
     // dialog may have moved the current one.
     make_program_dir_current(session_);
     const std::string path = session_.rules.nativeSeparators(choice->path);
-    texts_.at(row) = path;
+    setText(row, path);
     filechanged_ = true;
     lastChoice_ = member_.forgetsChoice ? std::string() : path;
 }
@@ -236,6 +239,17 @@ bool SingleFileDialog::ok(bool checkExistence) {
     if (member_.ok == SingleFileOk::CheckAndStore)
         store();
     return true;
+}
+
+bool SingleFileDialog::mayClose() {
+    // Only Temporal Allocation both checks at OK and stores at closing.
+    if (member_.ok != SingleFileOk::CheckThenStoreAtClose || cancelled_)
+        return true;
+    const auto missing = firstMissing();
+    return may_close_storing(session_.ui,
+                             missing ? std::optional(texts_[*missing] + std::string(kMissing))
+                                     : std::nullopt,
+                             [this] { cancel(); });
 }
 
 void SingleFileDialog::unload() {

@@ -100,7 +100,7 @@ public:
     // Opening: every row's text from its slot, the check box from `bmy_on`, the flags cleared.
     void load();
 
-    // A text box's text, as typed or from code.
+    // A text box's text, as typed or from code; line breaks are dropped.
     void setText(std::size_t row, std::string text);
     const std::string& text(std::size_t row) const { return texts_.at(row); }
     void setByModelYear(bool ticked) { byModelYear_ = ticked; }
@@ -108,7 +108,8 @@ public:
 
     // The change button of a row: the Open dialog, again for as long as the chosen name fails
     // the 8.3 check; the accepted path goes into the row's text box with the platform's
-    // separator and the program's directory becomes current again. Cancel changes nothing.
+    // separator (as setText takes it) and the program's directory becomes current again.
+    // Cancel changes nothing.
     void change(std::size_t row);
     // The Open dialog the change button of a row shows.
     FileDialogRequest request(std::size_t row) const;
@@ -118,6 +119,10 @@ public:
     bool ok(bool checkExistence = true);
     // Cancel and Escape: the dialog closes without storing.
     void cancel() { cancelled_ = true; }
+    // Asked before every close: when the close would store a name that OK's check does not
+    // find (a member that stores at closing), asks whether to close without keeping the
+    // changes. Yes closes as Cancel does; No (false) keeps the dialog open.
+    bool mayClose();
     // The closing step, run on every close (OK, Cancel, Escape, the close button).
     void unload();
 

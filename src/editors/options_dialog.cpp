@@ -1,6 +1,7 @@
 #include "editors/options_dialog.h"
 
 #include "editors/numeric_text.h"
+#include "shell/dialog_helpers.h"
 #include "shell/session.h"
 #include "shell/status.h"
 #include "shell/text.h"
@@ -73,6 +74,10 @@ bool recorded_on_focus(F field) {
     }
 }
 
+std::string range_message(double i1, double i2) {
+    return "Invalid " + shortest_decimal(i1) + " to " + shortest_decimal(i2);
+}
+
 } // namespace
 
 const std::array<OptionsDialog::FieldInfo, OptionsDialog::kFieldCount>& OptionsDialog::fields() {
@@ -128,6 +133,8 @@ void OptionsDialog::load() {
 }
 
 void OptionsDialog::setText(Field field, std::string text) {
+    // Each value is one line of the options file; a pasted line break would split it there.
+    text = without_line_breaks(std::move(text));
     if (texts_[field] == text)
         return;
     texts_[field] = std::move(text);
@@ -182,14 +189,17 @@ bool OptionsDialog::showsMarker(Field field) const {
     return fields()[field].checked && trim(texts_[field]) == kFailedMarker;
 }
 
+bool OptionsDialog::outOfRange(Field field, double i1, double i2) const {
+    const double v = value(field);
+    // A field still showing the marker of an earlier failure has no value to accept.
+    return v < i1 || v > i2 || showsMarker(field);
+}
+
 void OptionsDialog::limits(Field tbox, double i1, double i2) {
     session_.scenario.changed_options = true;
-    const double v = value(tbox);
-    // A field still showing the marker of an earlier failure has no value to accept.
-    if (v < i1 || v > i2 || showsMarker(tbox)) {
+    if (outOfRange(tbox, i1, i2)) {
         setText(tbox, std::string(kFailedMarker));
-        session_.ui.showMessage("Invalid " + shortest_decimal(i1) + " to " + shortest_decimal(i2),
-                                "", MessageIcon::None);
+        session_.ui.showMessage(range_message(i1, i2), "", MessageIcon::None);
         errobj_ = tbox;
         return;
     }
@@ -228,6 +238,22 @@ void OptionsDialog::check_all() {
     }
 }
 
+std::optional<std::string> OptionsDialog::firstFailure() const {
+    // The order of check_all: the fields in the order of the form, then the temperatures.
+    for (const FieldInfo& info : fields()) {
+        if (info.checked && outOfRange(info.field, info.low, info.high))
+            return range_message(info.low, info.high);
+    }
+    const double low = value(Mintemp);
+    const double high = value(Maxtemp);
+    const double average = value(Avgtemp);
+    if (high < low)
+        return std::string(kInvertedMessage);
+    if (average > high || average < low)
+        return std::string(kAverageMessage);
+    return std::nullopt;
+}
+
 bool OptionsDialog::recheck() {
     check_all();
     return !errobj_;
@@ -239,6 +265,12 @@ void OptionsDialog::cancel() {
     sc.changed_stage2 = atOpening_.changedStage2;
     sc.stage2_known = atOpening_.stage2Known;
     cancelled_ = true;
+}
+
+bool OptionsDialog::mayClose() {
+    const Scenario& sc = session_.scenario;
+    const bool stores = !cancelled_ && (sc.changed_options || sc.changed_stage2);
+    return !stores || may_close_storing(session_.ui, firstFailure(), [this] { cancel(); });
 }
 
 void OptionsDialog::unload() {

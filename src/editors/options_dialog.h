@@ -62,7 +62,8 @@ public:
     // Opening: fills the fields from the scenario, running their change handlers.
     void load();
 
-    // A field's text changed, by typing or from code. Setting the text it has is no change.
+    // A field's text changed, by typing or from code; line breaks are dropped. Setting the
+    // text it has is no change.
     void setText(Field field, std::string text);
     void gotFocus(Field field);
     void lostFocus(Field field);
@@ -79,8 +80,15 @@ public:
     // Cancel and Escape: the dialog closes without storing, and the flags of the options
     // are as they were at opening, so a change committed by an earlier OK is still saved.
     void cancel();
+    // Asked before every close: when the close would store fields that OK's check refuses,
+    // asks whether to close without keeping the changes. Yes closes as Cancel does; No (false)
+    // keeps the dialog open.
+    bool mayClose();
     // Closing, whichever way: stores what the change flags allow.
     void unload();
+    // The first message OK's check would show for the fields as they are, or nullopt when
+    // they pass. Shows nothing and changes nothing.
+    std::optional<std::string> firstFailure() const;
 
     const std::string& text(Field field) const { return texts_[field]; }
     Altitude altitude() const { return altitude_; }
@@ -91,6 +99,7 @@ private:
     void changed(Field field);
     double value(Field field) const;
     bool showsMarker(Field field) const;
+    bool outOfRange(Field field, double i1, double i2) const;
 
     Session& session_;
     std::array<std::string, kFieldCount> texts_{};

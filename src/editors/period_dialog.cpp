@@ -3,6 +3,7 @@
 #include "editors/numeric_text.h"
 #include "optionsfile/format.h"
 #include "optionsfile/reader.h"
+#include "shell/dialog_helpers.h"
 #include "shell/session.h"
 #include "shell/text.h"
 
@@ -92,6 +93,8 @@ void PeriodDialog::click(Array array, int index) {
 }
 
 void PeriodDialog::setYear(YearField field, std::string text) {
+    // A year is one line of the options file; a pasted line break would split it there.
+    text = without_line_breaks(std::move(text));
     if (years_[field] == text)
         return;
     session_.scenario.changed_period = true;
@@ -149,35 +152,49 @@ void PeriodDialog::update_globals() {
 
 bool PeriodDialog::yearok(std::string_view stringYear, std::string_view yearName,
                           bool shouldAllowBlank) {
-    const std::string typed = trim(stringYear);
-    if (typed.empty() && shouldAllowBlank)
-        return true;
-    const std::optional<double> number = whole_number(typed);
-    if (!number) {
-        session_.ui.showMessage(std::string(yearName) + " year must be numeric and in the range " +
-                                    year_range(),
-                                "", MessageIcon::None);
-        return false;
-    }
-    // A number too large for a year is named as typed: it has no 16-bit value to show.
-    const std::optional<std::int16_t> year = year_number(*number);
-    if (!year || *year < kFirstYear || *year > kLastYear) {
-        session_.ui.showMessage(std::string(yearName) + " year " +
-                                    (year ? std::to_string(*year) : typed) +
-                                    " is outside allowed range " + year_range(),
-                                "", MessageIcon::None);
+    if (const auto problem = yearProblem(stringYear, yearName, shouldAllowBlank)) {
+        session_.ui.showMessage(*problem, "", MessageIcon::None);
         return false;
     }
     return true;
 }
 
-bool PeriodDialog::ok() {
+std::optional<std::string> PeriodDialog::yearProblem(std::string_view stringYear,
+                                                     std::string_view yearName,
+                                                     bool shouldAllowBlank) {
+    const std::string typed = trim(stringYear);
+    if (typed.empty() && shouldAllowBlank)
+        return std::nullopt;
+    const std::optional<double> number = whole_number(typed);
+    if (!number)
+        return std::string(yearName) + " year must be numeric and in the range " + year_range();
+    // A number too large for a year is named as typed: it has no 16-bit value to show.
+    const std::optional<std::int16_t> year = year_number(*number);
+    if (!year || *year < kFirstYear || *year > kLastYear)
+        return std::string(yearName) + " year " + (year ? std::to_string(*year) : typed) +
+               " is outside allowed range " + year_range();
+    return std::nullopt;
+}
+
+std::optional<std::string> PeriodDialog::firstFailure() const {
     for (const YearInfo& info : years()) {
-        if (!yearok(years_[info.field], info.caption, info.allowBlank))
-            return false;
+        if (auto problem = yearProblem(years_[info.field], info.caption, info.allowBlank))
+            return problem;
+    }
+    return std::nullopt;
+}
+
+bool PeriodDialog::ok() {
+    if (const auto problem = firstFailure()) {
+        session_.ui.showMessage(*problem, "", MessageIcon::None);
+        return false;
     }
     update_globals();
     return true;
+}
+
+bool PeriodDialog::mayClose() {
+    return cancelled_ || may_close_storing(session_.ui, firstFailure(), [this] { cancel(); });
 }
 
 void PeriodDialog::unload() {

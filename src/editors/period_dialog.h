@@ -57,7 +57,8 @@ public:
 
     // An option button was clicked, by the user or by selecting it from code.
     void click(Array array, int index);
-    // A year field's text changed. Setting the text it has is no change.
+    // A year field's text changed; line breaks are dropped. Setting the text it has is no
+    // change.
     void setYear(YearField field, std::string text);
 
     // Enables the season, month and day buttons the chosen period and type use.
@@ -66,11 +67,20 @@ public:
     void update_globals();
     // Whether `stringYear` is an acceptable year; shows why not.
     bool yearok(std::string_view stringYear, std::string_view yearName, bool shouldAllowBlank);
+    // Why `stringYear` is not an acceptable year, as yearok says it; nullopt when it is.
+    static std::optional<std::string> yearProblem(std::string_view stringYear,
+                                                  std::string_view yearName, bool shouldAllowBlank);
+    // The first message OK's check would show for the years as they are, or nullopt.
+    std::optional<std::string> firstFailure() const;
 
     // OK: answers true when every year passed, the values are stored and the dialog closes.
     bool ok();
     // Cancel and Escape: the dialog closes without storing.
     void cancel() { cancelled_ = true; }
+    // Asked before every close: when the close would store a year that OK refuses, asks
+    // whether to close without keeping the changes. Yes closes as Cancel does; No (false)
+    // keeps the dialog open.
+    bool mayClose();
     // Closing, whichever way: stores the values unless cancelled.
     void unload();
 

@@ -2,6 +2,7 @@
 
 #include "editors/region_files.h"
 #include "editors/state_table.h"
+#include "optionsfile/format.h"
 #include "optionsfile/validation.h"
 #include "shell/session.h"
 
@@ -23,8 +24,10 @@ bool valid_line(std::optional<int> line, std::size_t count) {
 } // namespace
 
 const std::array<std::string_view, RegionDialog::kLevelCount>& RegionDialog::levelCaptions() {
-    static const std::array<std::string_view, kLevelCount> captions{"50 States", "State", "County",
-                                                                    "US Total", "Option1"};
+    using format::kRegionLevelCaptions;
+    static const std::array<std::string_view, kLevelCount> captions{
+        kRegionLevelCaptions[FiftyStates], kRegionLevelCaptions[StateLevel],
+        kRegionLevelCaptions[CountyLevel], kRegionLevelCaptions[UsTotal], "Option1"};
     return captions;
 }
 
@@ -81,8 +84,10 @@ void RegionDialog::load() {
 
 void RegionDialog::levelClicked(int n) {
     const int old = curlevel_;
+    // Counties are entries of the county level only: leaving it for any level drops them, so
+    // no county is kept (and written) under a level that the next read drops it for.
     regionb_consistent(n == CountyLevel && old == StateLevel,
-                       n == StateLevel && old == CountyLevel);
+                       n != CountyLevel && old == CountyLevel);
     curlevel_ = static_cast<std::int16_t>(n);
     if (n == FiftyStates)
         session_.scenario.regions_saved.clear();

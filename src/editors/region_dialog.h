@@ -49,8 +49,8 @@ public:
 
     // A click on the level button n.
     void levelClicked(int n);
-    // Going from county to state (C_S) drops the county entries; state to county (S_C)
-    // keeps everything.
+    // Leaving the county level (C_S, for the state level or any other) drops the county
+    // entries; state to county (S_C) keeps everything.
     void regionb_consistent(bool S_C, bool C_S);
     // Rebuilds the selection list and `regionabbrs` from `regions_saved`.
     void regsel();

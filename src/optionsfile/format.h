@@ -93,6 +93,9 @@ inline constexpr std::array<std::string_view, 2> kSummationCaptions = {"Typical 
 inline constexpr std::string_view kRegionLevelLabel = "Region Level       : ";
 inline constexpr std::array<std::string_view, 4> kRegionLevelKeywords = {"50STATE", "STATE",
                                                                          "COUNTY", "US TOTAL"};
+// The same levels as the Region dialog's buttons name them, and as messages name them.
+inline constexpr std::array<std::string_view, 4> kRegionLevelCaptions = {"50 States", "State",
+                                                                         "County", "US Total"};
 inline constexpr std::string_view kStageIILabel = "Control Factor     : ";
 inline constexpr std::string_view kGrowthLabel = "Growth FILE        : ";
 inline constexpr std::string_view kSourcePrefix = "                   :";

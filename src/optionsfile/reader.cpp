@@ -137,12 +137,10 @@ void PacketReader::refuse(const std::string& message, MessageIcon icon) {
 }
 
 ReadOutcome PacketReader::run() {
-    sc_.resetSources();
-    sc_.clearFoundFlags();
-    // Edits belonged to the file being left: this file's packets are copied as they are until
-    // something is edited in it.
-    sc_.clearEditFlags();
-    sc_.stage2_known = false;
+    // A value the file does not set is the value at program start, never one of the file
+    // being left; and edits belonged to that file: this file's packets are copied as they
+    // are until something is edited in it.
+    sc_.resetForRead();
 
     try {
         std::string line;
@@ -283,9 +281,9 @@ std::string PacketReader::joinRunFile(std::string_view dir, std::string_view fil
     return (windowsDir ? PathRules::windows() : s_.rules).join(dir, file);
 }
 
+// Slots the packet does not name stay as the read found them: empty at its start, or set by
+// /MODELYEAR OUT/ or /DAILY FILES/ when those packets came first.
 void PacketReader::get_runfiles(PacketBody& body) {
-    for (std::size_t slot = kEps2Ams; slot < kRunFileCount; ++slot)
-        sc_.runfiles[slot].clear();
     std::string line;
     while (body.next(line)) {
         const std::string descriptor = upper(std::string_view(line).substr(0, 16));

@@ -22,15 +22,15 @@ void Scenario::appendGrowthFile(std::string path) {
     growthfiles.emplace_back();
 }
 
-void Scenario::clearFoundFlags() {
-    found_runfiles = found_options = found_period = found_region = found_source = false;
-    found_pop = found_alloc = found_growth = found_emfac = found_deter = false;
-    found_stage2 = found_modelyear = found_daily = false;
-}
-
-void Scenario::clearEditFlags() {
-    changed_options = changed_stage2 = changed_period = changed_region = false;
-    changed_pop = changed_alloc = changed_growth = changed_emfac = false;
+void Scenario::resetForRead() {
+    Scenario fresh;
+    fresh.optfile = std::move(optfile);
+    fresh.optdir = std::move(optdir);
+    fresh.newoptfile = std::move(newoptfile);
+    fresh.newoptdir = std::move(newoptdir);
+    fresh.prevoptfile = std::move(prevoptfile);
+    fresh.prevoptdir = std::move(prevoptdir);
+    *this = std::move(fresh);
 }
 
 bool Scenario::foundNoPacket() const {

@@ -158,9 +158,10 @@ struct Scenario {
     // Fills the spare slot and adds a new empty one after it.
     void appendSource(SourceEntry entry);
     void appendGrowthFile(std::string path);
-    void clearFoundFlags();
-    // Every edit flag: nothing is marked for regeneration any more.
-    void clearEditFlags();
+    // Everything but the file identity back to its state at program start, as each read of
+    // an options file begins: what the file read holds then depends on that file alone, and
+    // nothing of an earlier file, its edits included, reaches it.
+    void resetForRead();
     // True while no packet of an options file has been read into the scenario: at start-up
     // after the default file was refused and no replacement was chosen.
     bool foundNoPacket() const;

@@ -2,6 +2,7 @@
 
 #include "optionsfile/scenario.h"
 #include "shell/dialog_helpers.h"
+#include "shell/text.h"
 
 #include <charconv>
 #include <cstdint>
@@ -79,27 +80,13 @@ std::string set_run_file(Scenario& sc, std::string_view slotText, std::string_vi
     return {};
 }
 
-// The value as a message shows it: in quotes, its line breaks written as \r and \n.
-std::string shown_value(std::string_view value) {
-    std::string out = "\"";
-    for (const char c : value) {
-        if (c == '\r')
-            out += "\\r";
-        else if (c == '\n')
-            out += "\\n";
-        else
-            out += c;
-    }
-    return out + "\"";
-}
-
 } // namespace
 
 std::string set_scenario_value(Scenario& sc, std::string_view name, std::string_view value) {
     // Every value is one line of the options file: a line break would end it there and
     // leave the rest as a stray line that the file is refused for.
-    if (value.find_first_of("\r\n") != std::string_view::npos)
-        return std::string(name) + " takes a single line, not " + shown_value(value);
+    if (holds_line_break(value))
+        return std::string(name) + " takes a single line, not " + quoted_showing_line_breaks(value);
     if (const auto it = text_items().find(name); it != text_items().end()) {
         sc.*(it->second.member) = std::string(value);
         sc.*(it->second.editFlag) = true;

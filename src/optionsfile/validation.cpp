@@ -1,9 +1,11 @@
 #include "optionsfile/validation.h"
 
+#include "optionsfile/format.h"
 #include "shell/run_error.h"
 #include "shell/session.h"
 
 #include <unordered_set>
+#include <vector>
 
 namespace kv {
 
@@ -41,6 +43,22 @@ JetQuery scc_query(std::string_view scc) {
     return q;
 }
 
+namespace {
+
+// "Region entries that do not fit the level <level> were left out: <code>, <code>, ...",
+// the level as the Region dialog's button names it.
+std::string region_misfits_message(std::int16_t level, const std::vector<std::string>& codes) {
+    std::string text = "Region entries that do not fit the level ";
+    if (level >= 0 && static_cast<std::size_t>(level) < format::kRegionLevelCaptions.size())
+        text += format::kRegionLevelCaptions[static_cast<std::size_t>(level)];
+    text += " were left out: ";
+    for (std::size_t i = 0; i < codes.size(); ++i)
+        text += (i == 0 ? "" : ", ") + codes[i];
+    return text;
+}
+
+} // namespace
+
 bool validate_region(Session& session) {
     if (!open_reference_db(session))
         return false;
@@ -48,6 +66,9 @@ bool validate_region(Session& session) {
     // Entries are completed in place and the unknown ones collected, then dropped in one
     // linear pass; the result is the same as removing each one as it is met.
     std::unordered_set<const RegionCls*> dropped;
+    // Counties under a level without counties: dropped like unknown codes, but named, since
+    // they are real regions the file asked for.
+    std::vector<std::string> misfits;
     try {
         for (const auto& entry : sc.regions) {
             RegionCls& region = *entry;
@@ -70,6 +91,8 @@ bool validate_region(Session& session) {
                 region.county = rs.value(0, "COUNTY");
                 region.isState = false;
             } else {
+                if (!rs.empty())
+                    misfits.push_back(region.code);
                 dropped.insert(&region);
             }
         }
@@ -80,6 +103,8 @@ bool validate_region(Session& session) {
     }
     if (!dropped.empty())
         sc.regions.retain([&](const RegionCls& r) { return dropped.count(&r) == 0; });
+    if (!misfits.empty())
+        session.message(region_misfits_message(sc.regionlevel, misfits), MessageIcon::Information);
     copy_regions(sc.regions, sc.regions_saved);
     close_reference_db(session);
     return true;

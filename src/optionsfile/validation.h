@@ -22,8 +22,9 @@ JetQuery region_query(std::string_view code);
 JetQuery scc_query(std::string_view scc);
 
 // Checks every entry of `regions` against Counties: completes state and county entries,
-// drops unknown ones silently, and refreshes `regions_saved`. False when the reference
-// database could not be opened (the message has been shown).
+// drops unknown codes silently and counties at a level without counties with one message
+// that names them, and refreshes `regions_saved`. False when the reference database could
+// not be opened (the message has been shown).
 bool validate_region(Session& session);
 
 // Looks one /SOURCE CATEGORY/ code up in the open database: the completed entry, or nullopt

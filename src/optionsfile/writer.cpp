@@ -57,10 +57,25 @@ public:
     PacketWriter(Scenario& scenario, std::ostream& out, const PathRules& rules)
         : sc_(scenario), out_(out), rules_(rules) {}
 
-    void line(std::string_view text) { out_ << text << kEol; }
-    void write(Packet packet);
+    void line(std::string_view text) {
+        // A template line never holds a line break; a generated one holds a value that does.
+        if (packet_ && refusal_.empty() && holds_line_break(text))
+            refusal_ = "The options file was not written: a value in " +
+                       std::string(format::packet_name(*packet_)) + " holds a line break:\n" +
+                       quoted_showing_line_breaks(text);
+        out_ << text << kEol;
+    }
+    // Writes the packet from the scenario.
+    void write(Packet packet) {
+        packet_ = packet;
+        writePacket(packet);
+        packet_.reset();
+    }
+    // Why what was written must not be kept; empty when it may.
+    const std::string& refusal() const { return refusal_; }
 
 private:
+    void writePacket(Packet packet);
     std::string path(std::string_view value) const { return rules_.writePath(value); }
     void runFileLine(std::size_t slot) {
         line(std::string(format::runfiledescriptors[slot]) +
@@ -81,9 +96,11 @@ private:
     Scenario& sc_;
     std::ostream& out_;
     const PathRules& rules_;
+    std::optional<Packet> packet_; // the packet being written from the scenario
+    std::string refusal_;
 };
 
-void PacketWriter::write(Packet packet) {
+void PacketWriter::writePacket(Packet packet) {
     switch (packet) {
     case Packet::Runfiles:
         return put_runfiles();
@@ -337,11 +354,12 @@ WriteResult write_options_stream(Scenario& scenario, std::istream& templ, std::o
     WriteResult result;
     LineSource lines = LineSource::fromStream(templ);
     if (templ.bad())
-        return {false, kDeviceIoError, error_text(kDeviceIoError), {}};
+        return {false, kDeviceIoError, error_text(kDeviceIoError), {}, {}};
 
     PacketWriter writer(scenario, out, rules);
     writer.line(header_line(headerTime));
 
+    bool growthInTemplate = false;
     bool deterWritten = false;
     bool sourceWritten = false;
     bool stage2Written = false;
@@ -357,6 +375,7 @@ WriteResult write_options_stream(Scenario& scenario, std::istream& templ, std::o
             continue;
         }
         PacketBody body(lines, start->managed);
+        growthInTemplate |= start->managed == Packet::GrowthFiles;
         if (start->managed && regenerated_on_save(scenario, *start->managed)) {
             const Packet packet = *start->managed;
             body.skip();
@@ -396,15 +415,21 @@ WriteResult write_options_stream(Scenario& scenario, std::istream& templ, std::o
         }
     }
 
+    // Growth files edited into a file without the packet; an empty list adds nothing that an
+    // absent packet does not already say.
+    const bool appendGrowth =
+        !growthInTemplate && scenario.changed_growth && scenario.growthCount() > 0;
     const bool appendDeter = scenario.found_deter && !deterWritten;
     const bool appendSource = scenario.found_source && !sourceWritten && scenario.sources_on;
     const bool appendStage2 = !stage2Written;
-    if (openAtEnd && (appendDeter || appendSource || appendStage2)) {
+    if (openAtEnd && (appendGrowth || appendDeter || appendSource || appendStage2)) {
         // The appended packets must not become part of the template's last packet.
         writer.line(format::kEnd);
         add_note(result, no_end_note(*openAtEnd, "An /END/ line was added at the end of the "
                                                  "file, before the packets added after it."));
     }
+    if (appendGrowth)
+        writer.write(Packet::GrowthFiles);
     if (appendDeter)
         writer.write(Packet::DeteriorateFiles);
     if (appendSource)
@@ -417,6 +442,10 @@ WriteResult write_options_stream(Scenario& scenario, std::istream& templ, std::o
         result.ok = false;
         result.errorNumber = kDeviceIoError;
         result.errorText = error_text(kDeviceIoError);
+    }
+    if (!writer.refusal().empty()) {
+        result.ok = false;
+        result.refusal = writer.refusal();
     }
     return result;
 }
@@ -603,6 +632,11 @@ bool write_options_file(Session& session, const std::string& templatePath,
     std::ostringstream buffer;
     const WriteResult result = write_options_stream(session.scenario, templ, buffer, session.rules,
                                                     current_general_date_time());
+    if (!result.refusal.empty()) {
+        session.log.write("Newoptions refused " + optfile + ": a value holds a line break");
+        session.message(result.refusal, MessageIcon::Exclamation);
+        return false;
+    }
     if (!result.ok)
         return fail("3", result.errorNumber);
     if (!output.writeAll(buffer.view()))

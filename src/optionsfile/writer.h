@@ -17,16 +17,22 @@ struct Scenario;
 
 // What a write produced. `errorNumber` and `errorText` describe the first failure; `notes`
 // say what the writer did about a malformed template (shown to the user, the file is
-// still written).
+// still written). `refusal`, when set, is the message of a scenario that cannot be written:
+// a value holds a line break, which would split its line and could end its packet early.
+// Nothing may be written then.
 struct WriteResult {
     bool ok = true;
     int errorNumber = 0;
     std::string errorText;
     std::vector<std::string> notes;
+    std::string refusal;
 };
 
 // The stream layer: copies `templ` into `out`, regenerating the managed packets from the
 // scenario. Changes only `stage2str` (empty becomes "0") and run-file slots 12 and 13.
+// Packets the template lacks are appended after its last line: /GROWTH FILES/ when growth
+// files were edited in, /DETERIORATE FILES/ when `found_deter`, /SOURCE CATEGORY/ when
+// `found_source` and `sources_on`, and /STAGE II/.
 WriteResult write_options_stream(Scenario& scenario, std::istream& templ, std::ostream& out,
                                  const PathRules& rules, const std::string& headerTime);
 
@@ -35,7 +41,8 @@ WriteResult write_options_stream(Scenario& scenario, std::istream& templ, std::o
 // so a failed write never leaves a partial file, and writing over the template itself is
 // safe. A symbolic link is followed: the file it names is replaced and keeps its permission
 // bits; a file the user may not write is not replaced. Reports a failure with
-// "file error <n>" (and the system's words for it on a second line) and answers false.
+// "file error <n>" (and the system's words for it on a second line), or the refusal of a
+// value holding a line break, and answers false.
 bool newoptions(Session& session);
 
 // The same with an explicit target path and temporary name (the in-place save).

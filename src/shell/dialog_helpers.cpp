@@ -52,6 +52,16 @@ bool check_83_name(std::string_view path, UserInterface& ui) {
     return false;
 }
 
+bool may_close_storing(UserInterface& ui, const std::optional<std::string>& failure,
+                       const std::function<void()>& discard) {
+    if (!failure)
+        return true;
+    if (!ui.askYesNo(*failure + std::string(kCloseWithoutKeeping), std::string(kAppTitle)))
+        return false;
+    discard();
+    return true;
+}
+
 std::string resolve_existing_path(std::string_view path) {
     if (path.empty())
         return {};

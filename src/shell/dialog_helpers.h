@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -18,6 +20,14 @@ std::string dir_part(std::string_view path);
 // otherwise shows "<part>\nFilename too long: Must be 8 characters max before period" and
 // answers false.
 bool check_83_name(std::string_view path, UserInterface& ui);
+
+// Whether a dialog may close when the close would store values for which the check of its
+// OK gives `failure` (nullopt: they pass, and it may). A failure asks "<failure>\n\nClose
+// without keeping the changes?": Yes runs `discard`, after which the close stores nothing,
+// and answers true; No answers false, and the dialog stays open.
+bool may_close_storing(UserInterface& ui, const std::optional<std::string>& failure,
+                       const std::function<void()>& discard);
+inline constexpr std::string_view kCloseWithoutKeeping = "\n\nClose without keeping the changes?";
 
 // Attribute masks of file_exists.
 inline constexpr int kFilesOnly = 0;

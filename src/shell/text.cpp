@@ -125,4 +125,26 @@ std::string colon_value(std::string_view line) {
     return upper(colon_value_keep_case(line));
 }
 
+bool holds_line_break(std::string_view text) {
+    return text.find_first_of("\r\n") != std::string_view::npos;
+}
+
+std::string without_line_breaks(std::string text) {
+    std::erase_if(text, [](char c) { return c == '\r' || c == '\n'; });
+    return text;
+}
+
+std::string quoted_showing_line_breaks(std::string_view text) {
+    std::string out = "\"";
+    for (const char c : text) {
+        if (c == '\r')
+            out += "\\r";
+        else if (c == '\n')
+            out += "\\n";
+        else
+            out += c;
+    }
+    return out + "\"";
+}
+
 } // namespace kv

@@ -33,4 +33,11 @@ std::string colon_value(std::string_view line);
 // The same, but keeping the case of the text (path values on case-sensitive systems).
 std::string colon_value_keep_case(std::string_view line);
 
+// Every value of an options file is one line: these keep line breaks out of it.
+bool holds_line_break(std::string_view text);
+std::string without_line_breaks(std::string text);
+// The text in double quotes, its carriage returns and line feeds written as \r and \n, as a
+// message shows a value that holds them.
+std::string quoted_showing_line_breaks(std::string_view text);
+
 } // namespace kv

@@ -2,6 +2,7 @@
 
 #include "advanced/factor_files_dialog.h"
 #include "shell/session.h"
+#include "shell/text.h"
 
 #include <iostream>
 
@@ -32,7 +33,7 @@ bool parse_values(const char* option, const std::vector<std::string>& values,
         }
         std::string path = value.substr(eq + 1);
         // Each path is one line of the options file.
-        if (path.find_first_of("\r\n") != std::string::npos) {
+        if (kv::holds_line_break(path)) {
             std::cerr << "kvopt save: " << option << " takes a path of a single line\n";
             return false;
         }
@@ -68,8 +69,8 @@ void add_factor_files_options(CLI::App& save, FactorFilesArgs& args) {
                         keys);
     save.add_option("--detfac", args.detfac,
                     "KEY=PATH: the deterioration factor file of a pollutant, as the "
-                    "Deterioration Factors dialog sets it; IN must have a /DETERIORATE FILES/ "
-                    "packet");
+                    "Deterioration Factors dialog sets it (a file set is written into "
+                    "/DETERIORATE FILES/, which is added when IN has none)");
 }
 
 std::optional<FactorFilesChanges> parse_factor_files(const FactorFilesArgs& args) {
@@ -81,13 +82,6 @@ std::optional<FactorFilesChanges> parse_factor_files(const FactorFilesArgs& args
 }
 
 bool apply_factor_files(kv::Session& session, const FactorFilesChanges& changes, bool check) {
-    // The writer keeps /DETERIORATE FILES/ only for a file that had one when it was read;
-    // saying so beats writing a file without the paths asked for.
-    if (!changes.detfac.empty() && !session.scenario.found_deter) {
-        std::cerr << "kvopt save: --detfac: the options file has no /DETERIORATE FILES/ packet, "
-                     "so no deterioration factor file would be written\n";
-        return false;
-    }
     return leave_with_ok(session, kv::emission_factors(), changes.emfac, check) &&
            leave_with_ok(session, kv::deterioration_factors(), changes.detfac, check);
 }

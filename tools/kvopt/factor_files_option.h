@@ -38,8 +38,7 @@ std::optional<FactorFilesChanges> parse_factor_files(const FactorFilesArgs& args
 
 // Opens each dialog that has changes on the scenario, types the paths into their rows and
 // leaves it with OK: the check of all fifteen rows unless `check` is false, then the rows
-// are stored. False after the dialog's message on standard error when a row is missing, or
-// when deterioration factor files are given for a file that cannot hold them.
+// are stored. False after the dialog's message on standard error when a row is missing.
 bool apply_factor_files(kv::Session& session, const FactorFilesChanges& changes, bool check);
 
 } // namespace kvopt

@@ -138,6 +138,22 @@ void add_file_list_options(CLI::App& save, FileListArgs& args) {
                     "Equipment Population dialog does (an empty value: none)");
 }
 
+bool file_list_paths_single_line(const FileListArgs& args) {
+    const auto refuse = [](std::string_view option) {
+        std::cerr << "kvopt save: " << option << " takes paths of a single line\n";
+        return false;
+    };
+    for (const auto& action : args.alloc) {
+        if (action.add && kv::holds_line_break(action.path))
+            return refuse("--alloc-add");
+    }
+    if (args.growth && kv::holds_line_break(*args.growth))
+        return refuse("--growth");
+    if (args.pop && kv::holds_line_break(*args.pop))
+        return refuse("--pop");
+    return true;
+}
+
 bool apply_file_list_options(kv::Session& session, const FileListArgs& args, bool check,
                              const Globals& globals) {
     const std::filesystem::path& start = globals.startDir;

@@ -29,6 +29,10 @@ struct FileListArgs {
 // Adds the options to the save command.
 void add_file_list_options(CLI::App& save, FileListArgs& args);
 
+// Each path is one line of the options file: false, after saying which option took a line
+// break, when one holds a line break.
+bool file_list_paths_single_line(const FileListArgs& args);
+
 // Runs the options on the scenario: the allocation actions in order and OK, then the growth
 // and population lists. `check` false skips the existence and 8.3 checks; a path listed
 // twice is refused all the same. Paths are taken from the directory kvopt was started in and

@@ -83,7 +83,7 @@ void run_save(const Globals& globals, const OptionsArgs& args, int& exitCode) {
         }
     }
     const auto factorFiles = parse_factor_files(args.factorFiles);
-    if (!factorFiles) {
+    if (!factorFiles || !file_list_paths_single_line(args.fileLists)) {
         exitCode = kUsage;
         return;
     }

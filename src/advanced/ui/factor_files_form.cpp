@@ -97,6 +97,10 @@ void FactorFilesForm::ok() {
         close();
 }
 
+bool FactorFilesForm::mayClose() {
+    return logic_.mayClose();
+}
+
 void FactorFilesForm::unload() {
     center_form(*this);
     logic_.unload();

@@ -17,6 +17,7 @@ public:
     FactorFilesForm(FactorFilesDialog& logic, QWidget* owner);
 
 protected:
+    bool mayClose() override;
     void unload() override;
     void escape() override;
 

@@ -54,8 +54,10 @@ SingleFileForm::SingleFileForm(SingleFileDialog& logic, QWidget* owner)
         if (label != nullptr)
             label->setBuddy(edit);
 
-        connect(edit, &QLineEdit::textChanged, this,
-                [this, i](const QString& text) { logic_.setText(i, text.toStdString()); });
+        connect(edit, &QLineEdit::textChanged, this, [this, i](const QString& text) {
+            logic_.setText(i, text.toStdString());
+            showLogic(); // without a line break pasted in
+        });
         connect(change, &QPushButton::clicked, this, [this, i] {
             logic_.change(i);
             showLogic();
@@ -151,6 +153,10 @@ bool SingleFileForm::eventFilter(QObject* watched, QEvent* event) {
             edit->end(false);
     }
     return ScenarioDialog::eventFilter(watched, event);
+}
+
+bool SingleFileForm::mayClose() {
+    return logic_.mayClose();
 }
 
 void SingleFileForm::unload() {

@@ -21,6 +21,7 @@ public:
     bool centredWhenLoaded() const override { return logic_.member().centred; }
 
 protected:
+    bool mayClose() override;
     void unload() override;
     void escape() override;
     bool eventFilter(QObject* watched, QEvent* event) override;

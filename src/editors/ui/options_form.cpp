@@ -136,6 +136,10 @@ bool OptionsForm::eventFilter(QObject* watched, QEvent* event) {
     return ScenarioDialog::eventFilter(watched, event);
 }
 
+bool OptionsForm::mayClose() {
+    return logic_.mayClose();
+}
+
 void OptionsForm::unload() {
     logic_.unload();
 }

@@ -17,6 +17,7 @@ public:
     OptionsForm(OptionsDialog& logic, QWidget* owner);
 
 protected:
+    bool mayClose() override;
     void unload() override;
     void escape() override;
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -63,6 +63,7 @@ PeriodForm::PeriodForm(PeriodDialog& logic, QWidget* owner) : ScenarioDialog(own
         years_[info.field] = edit;
         connect(edit, &QLineEdit::textChanged, this, [this, field = info.field](const QString& t) {
             logic_.setYear(field, t.toStdString());
+            showLogic(); // without a line break pasted in
         });
     }
 
@@ -125,6 +126,10 @@ void PeriodForm::showLogic() {
             edit->setText(text);
         }
     }
+}
+
+bool PeriodForm::mayClose() {
+    return logic_.mayClose();
 }
 
 void PeriodForm::unload() {

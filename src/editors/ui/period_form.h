@@ -18,6 +18,7 @@ public:
     PeriodForm(PeriodDialog& logic, QWidget* owner);
 
 protected:
+    bool mayClose() override;
     void unload() override;
     void escape() override;
 

@@ -55,6 +55,11 @@ void ScenarioDialog::closeEvent(QCloseEvent* event) {
         return;
     }
     closing_ = true;
+    if (!discarding_ && !mayClose()) {
+        closing_ = false;
+        event->ignore();
+        return;
+    }
     if (!discarding_)
         unload();
     event->accept();

@@ -35,6 +35,9 @@ signals:
     void closed();
 
 protected:
+    // Asked first on every close but closeWithoutStoring(); false keeps the window open
+    // (the logic's check refused what the close would store, and the user chose to go on).
+    virtual bool mayClose() { return true; }
     // The logic's closing step, run on every close but closeWithoutStoring().
     virtual void unload() {}
     // Escape pressed anywhere in the dialog.

@@ -91,6 +91,32 @@ private slots:
         QVERIFY(e.window->isWindowModified());
     }
 
+    // The window's close button with values OK refuses asks first: No keeps the window and
+    // what was typed, Yes closes it and stores nothing.
+    void closeButtonAsksBeforeDroppingRefusedValues() {
+        Editors e;
+        ScenarioDialog* d = e.open("MnuScen_0");
+        for (const auto& [name, text] :
+             {std::pair{"Mintemp", "70"}, {"Maxtemp", "60"}, {"Avgtemp", "65"}}) {
+            auto* edit = e.in<QLineEdit>(d, name);
+            edit->selectAll();
+            QTest::keyClicks(edit, text);
+        }
+        e.ui.answerYesNo(false);
+        QVERIFY(!d->close());
+        QCOMPARE(e.window->dialogs().openDialog("MnuScen_0"), d);
+        QCOMPARE(e.in<QLineEdit>(d, "Maxtemp")->text(), QString("60"));
+        e.ui.answerYesNo(true);
+        d->close();
+        QTRY_VERIFY(e.window->dialogs().openDialog("MnuScen_0") == nullptr);
+        const std::string question = "Maximum temperature must be at least the minimum "
+                                     "temperature\n\nClose without keeping the changes?";
+        QCOMPARE(e.ui.questions, std::vector<std::string>(2, question));
+        QVERIFY(e.ui.messages.empty());
+        QCOMPARE(e.session->scenario.maxtempstr, std::string("84."));
+        QVERIFY(!e.window->isWindowModified());
+    }
+
     void escapeAndAnotherFileLeaveTheScenarioAlone() {
         Editors e;
         ScenarioDialog* d = e.open("MnuScen_0");

@@ -147,8 +147,25 @@ TEST_F(FactorFilesTest, ClosingStoresUnlessTheLastChoiceWasCancel) {
     EXPECT_TRUE(ui.messages.empty());
 }
 
+// The close button asks before it would store a file OK does not find; Yes stores nothing
+// and leaves the last OK or Cancel as it was.
+TEST_F(FactorFilesTest, TheCloseButtonAsksBeforeStoringAMissingFile) {
+    const std::string before = sc().detfiles[3];
+    deter.load();
+    deter.setText(3, "missing/pm.det");
+    ui.answerYesNo(false);
+    EXPECT_FALSE(deter.mayClose());
+    EXPECT_TRUE(deter.mayClose());
+    deter.unload();
+    EXPECT_EQ(ui.questions, std::vector<std::string>(2, "missing/pm.det does not exist\n\n"
+                                                        "Close without keeping the changes?"));
+    EXPECT_EQ(sc().detfiles[3], before);
+    EXPECT_FALSE(deter.cancelled());
+    EXPECT_TRUE(ui.messages.empty());
+}
+
 // After both dialogs a save regenerates their two packets from the scenario and copies every
-// other line; without a /DETERIORATE FILES/ packet in the file read, none is written.
+// other line; without a /DETERIORATE FILES/ packet in the file read, one is appended.
 TEST_F(FactorFilesTest, SavingRegeneratesExactlyTheTwoFactorPackets) {
     for (const bool withDeter : {true, false}) {
         SCOPED_TRACE(withDeter);
@@ -177,9 +194,11 @@ TEST_F(FactorFilesTest, SavingRegeneratesExactlyTheTwoFactorPackets) {
         ASSERT_TRUE(write_options_stream(sc(), in, out, PathRules::posix(), "T").ok);
         std::string expected =
             with_packet_body(templ, "/EMFAC FILES/", "RM Supply/Return   : " + nox + "\r\n");
+        const std::string ventLine = "RM Vent Perm       : " + vent + "\r\n";
         if (withDeter)
-            expected = with_packet_body(expected, "/DETERIORATE FILES/",
-                                        "RM Vent Perm       : " + vent + "\r\n");
+            expected = with_packet_body(expected, "/DETERIORATE FILES/", ventLine);
+        else
+            expected += "/DETERIORATE FILES/\r\n" + ventLine + "/END/\r\n";
         EXPECT_EQ(out.str(), "Written by Kelvaro interface at T\r\n" + expected);
     }
 }

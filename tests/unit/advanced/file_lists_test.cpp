@@ -60,6 +60,41 @@ protected:
     }
 };
 
+// Add and Replace refuse a path holding a line break, even of a file that exists: the
+// options file names each file on a line of its own.
+TEST_F(FileListTest, AddAndReplaceRefuseAPathHoldingALineBreak) {
+    const std::string listed = file("data/listed.grw");
+    const std::string broken = file("data/a\nb.grw");
+    sc().appendGrowthFile(listed);
+    for (AllocCollection* list : {&sc().popfiles, &sc().allocfiles_saved})
+        list->add(std::make_shared<AllocCls>(AllocCls{"File:", listed}), listed);
+    GrowthDialog growth(*session);
+    PopulationDialog population(*session);
+    GeoAllocDialog alloc(*session);
+    growth.load();
+    population.load();
+    alloc.load();
+    EXPECT_FALSE(growth.addFile(broken));
+    EXPECT_FALSE(population.addFile(broken, false));
+    EXPECT_FALSE(alloc.addFile(broken));
+    growth.setTxtgrow(broken);
+    growth.replace();
+    population.selection().setCurrent(0);
+    population.setSelEdit(broken);
+    population.replace();
+    alloc.selection().setCurrent(0);
+    alloc.setSelEdit(broken);
+    alloc.replace();
+    const std::vector<std::string> unchanged{listed};
+    EXPECT_EQ(growth.lines(), unchanged);
+    EXPECT_EQ(population.lines(), unchanged);
+    EXPECT_EQ(alloc.lines(), unchanged);
+    EXPECT_EQ(ui.messageTexts(),
+              std::vector<std::string>(6, "\"" + dir.str() +
+                                              "/data/a\\nb.grw\" holds a line break: an options "
+                                              "file names each file on a line of its own"));
+}
+
 class GeoAllocTest : public FileListTest {
 protected:
     GeoAllocTest() {
@@ -205,7 +240,7 @@ TEST_F(GeoAllocTest, LookupTableIsCheckedAtOkAndStoredOnlyByOk) {
     EXPECT_EQ(sc().runfiles[kAllocXref], xref);
 
     dialog.load();
-    dialog.setTxtalloc("data/ALLOCATE/missing.xrf");
+    dialog.setTxtalloc("data/ALLOCATE/missing.xrf\r\n"); // a line break is dropped
     EXPECT_FALSE(dialog.ok());
     EXPECT_EQ(ui.messageTexts().back(), "data/ALLOCATE/missing.xrf does not exist");
     dialog.setTxtalloc(newXref);

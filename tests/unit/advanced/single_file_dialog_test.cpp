@@ -69,6 +69,7 @@ TEST_F(SingleFileTest, EveryMemberChecksAndStoresByItsRule) {
     const std::string old = data + "/old.dat";
     const std::string existing = "data/ACTIVITY/activity.dat";
     const std::string missing = "data/nowhere.dat";
+    const std::string kClose = "\n\nClose without keeping the changes?";
     const struct {
         std::string_view form;
         bool checks;
@@ -110,10 +111,19 @@ TEST_F(SingleFileTest, EveryMemberChecksAndStoresByItsRule) {
         }
         EXPECT_EQ(d.text(0), r.restores ? old : missing);
         EXPECT_EQ(slot(r.form, 0), old);
-        // The window's close button.
+        // The window's close button: where it would store a name OK refuses, it asks first,
+        // and Yes keeps nothing.
+        ui.answerYesNo(true);
+        EXPECT_TRUE(d.mayClose());
         d.unload();
-        EXPECT_EQ(slot(r.form, 0), r.storesAtClose ? missing : old);
+        const bool asks = r.storesAtClose && r.checks;
+        EXPECT_EQ(ui.questions, asks
+                                    ? std::vector<std::string>{missing + " does not exist" + kClose}
+                                    : std::vector<std::string>{});
+        EXPECT_EQ(slot(r.form, 0), r.storesAtClose && !asks ? missing : old);
         ui.messages.clear();
+        ui.questions.clear();
+        ui.yesNoAnswers.clear();
 
         d.load();
         d.setText(0, "");
@@ -121,6 +131,15 @@ TEST_F(SingleFileTest, EveryMemberChecksAndStoresByItsRule) {
         d.unload();
         EXPECT_EQ(slot(r.form, 0), r.emptyStored);
     }
+}
+
+// A name chosen in the Open dialog goes into the text box as typing does: without line breaks.
+TEST_F(SingleFileTest, AChosenNameLosesItsLineBreaks) {
+    SingleFileDialog d = dialog("frmoptout");
+    d.load();
+    ui.answerFile(dir.str() + "/out/a\nb.eps");
+    d.change(0);
+    EXPECT_EQ(d.text(0), dir.str() + "/out/ab.eps");
 }
 
 TEST_F(SingleFileTest, PhaseInReportsTheExhaustFileFirstAndStoresBothTogether) {

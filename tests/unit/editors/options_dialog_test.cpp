@@ -112,11 +112,55 @@ TEST_F(OptionsDialogTest, AFailedFieldShowsTheMarkerWhichIsNeverStored) {
     EXPECT_FALSE(dialog.recheck());
     EXPECT_EQ(ui.messageTexts().back(), "Invalid 0 to 5");
 
-    // Closing by the close button stores the other fields unchecked and keeps the old value.
+    // The close button asks about the marker too, and Yes stores nothing.
     dialog.setText(F::Maxtemp, "500");
+    EXPECT_TRUE(dialog.mayClose());
     dialog.unload();
+    EXPECT_EQ(ui.questions,
+              std::vector<std::string>{"Invalid 0 to 5\n\nClose without keeping the changes?"});
     EXPECT_EQ(sc().pcoxygenstr, "2.0");
-    EXPECT_EQ(sc().maxtempstr, "500");
+    EXPECT_EQ(sc().maxtempstr, "84");
+}
+
+// The close button runs OK's check without a message: values it refuses are kept only when
+// the user says No and goes on in the dialog; Yes closes as Cancel does.
+TEST_F(OptionsDialogTest, TheCloseButtonNeverStoresAValueOkRefuses) {
+    struct Case {
+        std::vector<std::pair<F, std::string>> typed;
+        std::string refusal; // empty: OK accepts, and the close stores without asking
+    };
+    const Case cases[] = {
+        {{{F::Mintemp, "70"}, {F::Maxtemp, "60"}, {F::Avgtemp, "65"}},
+         std::string(OptionsDialog::kInvertedMessage)},
+        {{{F::Mintemp, "70"}, {F::Avgtemp, "90"}}, std::string(OptionsDialog::kAverageMessage)},
+        {{{F::Stage2, "101"}}, "Invalid 0 to 100"},
+        // A line break typed or pasted never reaches the scenario.
+        {{{F::Titleone, "Closed\r\n/END/"}, {F::Maxtemp, "90\n"}}, ""},
+    };
+    for (const Case& c : cases) {
+        ui.questions.clear();
+        dialog.load();
+        for (const auto& [field, text] : c.typed)
+            dialog.setText(field, text);
+        if (!c.refusal.empty()) {
+            ui.answerYesNo(false);
+            EXPECT_FALSE(dialog.mayClose());
+            ui.answerYesNo(true);
+        }
+        EXPECT_TRUE(dialog.mayClose());
+        dialog.unload();
+        EXPECT_EQ(ui.questions.size(), c.refusal.empty() ? 0u : 2u);
+        if (c.refusal.empty()) {
+            EXPECT_EQ(sc().title1str, "Closed/END/");
+            EXPECT_EQ(sc().maxtempstr, "90");
+            continue;
+        }
+        EXPECT_EQ(ui.questions.back(), c.refusal + "\n\nClose without keeping the changes?");
+        EXPECT_EQ(sc().mintempstr, "60");
+        EXPECT_EQ(sc().avgtempstr, "72");
+        EXPECT_FALSE(sc().stage2_known);
+    }
+    EXPECT_TRUE(ui.messages.empty());
 }
 
 TEST_F(OptionsDialogTest, LeavingAFieldChecksTheOneRecordedInFocus) {

@@ -118,12 +118,30 @@ TEST_F(PeriodDialogTest, CancelAndEscapeKeepTheValuesButTheFlagStaysSet) {
     EXPECT_EQ(sc().yearstr, "2026");
     EXPECT_TRUE(sc().changed_period);
 
-    // Opening again clears `cancelled`; the close button stores without the year checks.
+    // Opening again clears `cancelled`; the close button runs the year checks quietly and
+    // asks about the first year refused: No keeps the dialog open, Yes stores nothing.
     dialog.load();
     dialog.setYear(P::growthYear, "not a year ");
+    dialog.setYear(P::Year, "1900");
+    ui.answerYesNo(false);
+    EXPECT_FALSE(dialog.mayClose());
+    ui.answerYesNo(true);
+    EXPECT_TRUE(dialog.mayClose());
     dialog.unload();
-    EXPECT_EQ(sc().growthyearstr, "not a year ");
+    EXPECT_EQ(ui.questions, std::vector<std::string>(2, "Episode year 1900 is outside allowed "
+                                                        "range 1970-2050.\n\nClose without "
+                                                        "keeping the changes?"));
+    EXPECT_EQ(sc().yearstr, "2026");
+    EXPECT_EQ(sc().growthyearstr, "");
     EXPECT_TRUE(ui.messages.empty());
+
+    // Years OK accepts are stored without a question; a pasted line break is dropped.
+    dialog.load();
+    dialog.setYear(P::Year, "2030\r\n");
+    EXPECT_TRUE(dialog.mayClose());
+    dialog.unload();
+    EXPECT_EQ(sc().yearstr, "2030");
+    EXPECT_EQ(ui.questions.size(), 2u);
 }
 
 TEST_F(PeriodDialogTest, AMonthWithoutAButtonOpensWithNoneSelectedAndOneLoggedError) {

@@ -86,13 +86,13 @@ TEST_F(RegionDialogTest, LevelChangesKeepOrDropEntriesAndShowTheirLines) {
          {"All of California", "All of Texas", "Los Angeles County CA"},
          all,
          true},
-        {R::CountyLevel, {R::UsTotal}, {"Los Angeles County CA"}, all, false},
-        {R::CountyLevel, {R::Option1}, {"Los Angeles County CA"}, all, true},
-        // Only the step from county to state drops counties.
+        // Leaving the county level for any other drops the counties.
+        {R::CountyLevel, {R::UsTotal}, {}, {"06000", "48000"}, false},
+        {R::CountyLevel, {R::Option1}, {}, {"06000", "48000"}, true},
         {R::CountyLevel,
          {R::UsTotal, R::StateLevel},
-         {"California", "Texas", "Los Angeles County CA"},
-         all,
+         {"California", "Texas"},
+         {"06000", "48000"},
          true},
         {R::CountyLevel, {R::FiftyStates}, {}, {}, false},
         {R::FiftyStates, {}, {}, {}, false},
@@ -178,10 +178,9 @@ TEST_F(RegionDialogTest, AddRefusesDuplicatesAndDelRemovesTheEntriesOfTheSelecte
                   {"Los Angeles County CA already selected", title, MessageIcon::None}}));
     EXPECT_EQ(codes(sc().regions_saved), (std::vector<std::string>{"06000", "48000", "06037"}));
 
-    // At US Total the states show no line: the county's line removes the county only.
-    dialog.levelClicked(R::UsTotal);
-    ASSERT_EQ(lines(), std::vector<std::string>{"Los Angeles County CA"});
-    dialog.selectLines({0});
+    // The county's line removes the county only.
+    ASSERT_EQ(lines().back(), "Los Angeles County CA");
+    dialog.selectLines({2});
     dialog.del();
     EXPECT_EQ(codes(sc().regions_saved), (std::vector<std::string>{"06000", "48000"}));
 

@@ -68,9 +68,15 @@ TEST(KvoptFactorFiles, SetRowsAsTheDialogsOkDoes) {
         EXPECT_EQ(text.substr(text.find("\r\n") + 2), expected);
     }
 
+    // A file read without /DETERIORATE FILES/ gets the packet at its end.
+    const std::string noDeter = without_packet(demo, "/DETERIORATE FILES/");
+    const ProgramResult added = run(dir.write("nodeter.opt", noDeter), {"--detfac", "4=" + bsfc});
+    EXPECT_EQ(added.exitCode, 0) << added.err;
+    const std::string text = read_file(out);
+    EXPECT_EQ(text.substr(text.find("\r\n") + 2),
+              noDeter + "/DETERIORATE FILES/\r\nBSFC               : " + bsfc + "\r\n/END/\r\n");
+
     // Refused: the message, the exit status and no file.
-    const std::string noDeter =
-        dir.write("nodeter.opt", without_packet(demo, "/DETERIORATE FILES/"));
     const std::tuple<std::string, std::vector<std::string>, int, std::string> refused[] = {
         {in,
          {"--emfac", "2=nowhere.emf", "--emfac", "9=" + kData},
@@ -82,11 +88,6 @@ TEST(KvoptFactorFiles, SetRowsAsTheDialogsOkDoes) {
          "kvopt save: --emfac takes KEY=PATH, KEY one of 0 \"THC EXHAUST\", 1 "},
         {in, {"--detfac", "bsfc"}, 2, "kvopt save: --detfac takes KEY=PATH, KEY one of 0 "},
         {in, {"--emfac", "1=a.emf\n"}, 2, "kvopt save: --emfac takes a path of a single line\n"},
-        {noDeter,
-         {"--detfac", "4=" + bsfc},
-         1,
-         "kvopt save: --detfac: the options file has no /DETERIORATE FILES/ packet, so no "
-         "deterioration factor file would be written\n"},
     };
     for (const auto& [file, args, exitCode, err] : refused) {
         SCOPED_TRACE(args[1]);

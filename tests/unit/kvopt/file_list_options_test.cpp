@@ -53,6 +53,7 @@ TEST(KvoptFileLists, EditTheListsAsTheDialogsDo) {
         std::string err;
         std::string packet = {}; // empty: refused, nothing written
         std::string body = {};
+        int refusedWith = 1;
     };
     // The allocation dialog's closing note goes to standard error like any message box.
     const std::string note = "Note: Any new Scenario>Region selection will override Allocation\n";
@@ -86,6 +87,12 @@ TEST(KvoptFileLists, EditTheListsAsTheDialogsDo) {
         {{"--growth", "local/c.grw"}, dir.str() + "/local/c.grw does not exist.\n"},
         {{"--pop", kData + "/pop/tx.pop," + kData + "/pop/TX.POP"},
          kData + "/pop/TX.POP Already Selected\n"},
+        // Each path is a line of the options file, even unchecked.
+        {{"--pop", "a.pop\n/END/\nb.pop", "--no-check"},
+         "kvopt save: --pop takes paths of a single line\n",
+         {},
+         {},
+         2},
         {{"--pop", kData + "/pop/tx.pop"},
          "",
          "/POP FILES/",
@@ -96,7 +103,7 @@ TEST(KvoptFileLists, EditTheListsAsTheDialogsDo) {
         const ProgramResult r = save(c.options);
         EXPECT_EQ(r.err, c.err) << name;
         if (c.packet.empty()) {
-            EXPECT_EQ(r.exitCode, 1) << name;
+            EXPECT_EQ(r.exitCode, c.refusedWith) << name;
             EXPECT_FALSE(fs::exists(out)) << name;
             continue;
         }

@@ -273,15 +273,20 @@ TEST_F(ReaderTest, RegionCheckKeepsWhatTheLevelAllows) {
         const char* level;
         std::vector<const char*> codes;
         std::vector<const char*> kept;
+        std::vector<std::string> messages = {};
     };
+    const std::string misfits = "Region entries that do not fit the level ";
     const Case cases[] = {
-        // At state levels only whole-state codes survive; counties are dropped silently.
-        {"STATE", {"06000", "06001", "48000", "48201"}, {"06000", "48000"}},
-        {"50STATE", {"06000", "06037"}, {"06000"}},
-        {"US TOTAL", {"06000"}, {"06000"}},
+        // At state levels only whole-state codes survive; the counties dropped are named.
+        {"STATE",
+         {"06000", "06001", "48000", "48201"},
+         {"06000", "48000"},
+         {misfits + "State were left out: 06001, 48201"}},
+        {"50STATE", {"06000", "06037"}, {"06000"}, {misfits + "50 States were left out: 06037"}},
+        {"US TOTAL", {"06037", "06000"}, {"06000"}, {misfits + "US Total were left out: 06037"}},
         {"SUBCOUNTY", {"06000"}, {"06000"}},
         // At county level every existing code survives as a county; two unknown codes in a
-        // row are both removed and the next one still checked.
+        // row are both removed silently and the next one still checked.
         {"COUNTY", {"06037", "06998", "06999", "06059", "06000"}, {"06037", "06059", "06000"}},
         // A repeated code is dropped while reading.
         {"COUNTY", {"06037", "06037"}, {"06037"}},
@@ -295,7 +300,9 @@ TEST_F(ReaderTest, RegionCheckKeepsWhatTheLevelAllows) {
         ASSERT_EQ(readText(with_packet_body(complete_options_file(), "/REGION/", body)),
                   ReadOutcome::Loaded)
             << c.level;
-        EXPECT_TRUE(ui.messages.empty());
+        EXPECT_EQ(ui.messageTexts(), c.messages);
+        for (const auto& m : ui.messages)
+            EXPECT_EQ(m.icon, MessageIcon::Information);
         std::vector<std::string> kept;
         for (const auto& r : sc().regions)
             kept.push_back(r->code);
@@ -448,8 +455,9 @@ TEST_F(ReaderTest, PeriodValuesByContainment) {
     const Case cases[] = {
         {"Seasonal", "Winter", "", "Weekend", 2, 0, 5, 1},
         {"seasonal", "autumn", "", "weekday", 2, 3, 5, 0},
-        {"Monthly", "", "December", "x", 1, 2, 11, 0}, // an unknown day kind keeps the index
-        {"Monthly", "Nowhen", "Thirteenth", "", 1, 2, 11, 0},
+        {"Monthly", "", "December", "x", 1, 2, 11, 0}, // an unknown day kind: weekday
+        // An unknown month is January, never the month of the file read before.
+        {"Monthly", "Nowhen", "Thirteenth", "", 1, 2, 0, 0},
         {"Monthly", "", "Smarch", "", 1, 2, 2, 0}, // containment: MARCH
         {"Annual total", "", "", "Weekday", 0, 2, 5, 0},
     };
@@ -506,8 +514,8 @@ TEST_F(ReaderTest, RunFileLinesOfOtherSlots) {
               ReadOutcome::Loaded);
     EXPECT_EQ(sc().runfiles[kNet], "/data/net.out");
     EXPECT_EQ(sc().msgfile, "y.msg"); // a repeated descriptor keeps its last value
-    // Slots 8 to 14 are emptied when the packet starts; the model-year and daily packets
-    // that follow fill their own slots again.
+    // Slots the packet does not name are empty; the model-year and daily packets fill their
+    // own slots, before or after it.
     EXPECT_EQ(sc().runfiles[kEps2Ams], "");
     EXPECT_EQ(sc().runfiles[kExhaustBmyOut], ""); // /MODELYEAR OUT/ comes later and empties it
 }
@@ -526,17 +534,36 @@ TEST_F(ReaderTest, ModelYearAndDailyPackets) {
     text = with_packet_body(complete_options_file(), "/MODELYEAR OUT/", three);
     ASSERT_EQ(readText(text), ReadOutcome::Loaded);
     EXPECT_EQ(sc().runfiles[kDailyTempsRvp], "/data/DAILY/daytmp.txt");
+
+    // Both packets before /RUNFILES/ keep their files.
+    text =
+        "/MODELYEAR OUT/\r\n" + three +
+        "/END/\r\n/DAILY FILES/\r\nDAILY TEMPS/RVP    : /d/u.txt\r\n/END/\r\n" +
+        without_packet(without_packet(complete_options_file(), "/MODELYEAR OUT/"), "/DAILY FILES/");
+    ASSERT_EQ(readText(text), ReadOutcome::Loaded);
+    EXPECT_TRUE(sc().bmy_on);
+    EXPECT_EQ(sc().runfiles[kExhaustBmyOut], "/o/a.bmx");
+    EXPECT_EQ(sc().runfiles[kDailyTempsRvp], "/d/u.txt");
 }
 
+// What a file does not set is never a value of the file read before it.
 TEST_F(ReaderTest, DefaultsOfAbsentOptionalPackets) {
     ASSERT_EQ(readText(complete_options_file()), ReadOutcome::Loaded);
     sc().bmy_on = true;
     sc().runfiles[kExhaustBmyOut] = "x";
-    std::string text = complete_options_file();
+    sc().changed_growth = sc().changed_options = true;
+    std::string text =
+        with_packet_body(complete_options_file(), "/OPTIONS/", "Title 1            : Short\r\n");
+    text = with_packet_body(text, "/RUNFILES/", "MESSAGE            : /m/x.msg\r\n");
     for (const char* name : {"/DETERIORATE FILES/", "/SOURCE CATEGORY/", "/STAGE II/",
                              "/MODELYEAR OUT/", "/DAILY FILES/", "/GROWTH FILES/"})
         text = without_packet(text, name);
     ASSERT_EQ(readText(text), ReadOutcome::Loaded);
+    EXPECT_EQ(sc().altitudestr, "");
+    EXPECT_EQ(sc().fulrvpstr, "");
+    EXPECT_EQ(sc().runfiles[kAllocXref], "");
+    EXPECT_EQ(sc().runfiles[kRetrofit], "");
+    EXPECT_FALSE(sc().changed_growth || sc().changed_options);
     EXPECT_EQ(sc().detfiles[0], "");
     EXPECT_FALSE(sc().sources_on);
     EXPECT_EQ(sc().sourceCount(), 0u);
@@ -546,11 +573,10 @@ TEST_F(ReaderTest, DefaultsOfAbsentOptionalPackets) {
     EXPECT_FALSE(sc().bmy_on);
     EXPECT_EQ(sc().runfiles[kExhaustBmyOut], "");
     EXPECT_EQ(sc().runfiles[kDailyTempsRvp], "");
-    // A missing growth packet changes nothing.
-    EXPECT_EQ(sc().growthfiles[0], "/data/growth/nation.grw");
+    EXPECT_EQ(sc().growthCount(), 0u);
 }
 
-TEST_F(ReaderTest, GrowthListIsRebuiltUnlessThePacketIsEmpty) {
+TEST_F(ReaderTest, GrowthListIsTheFilesOwn) {
     std::string text =
         with_packet_body(complete_options_file(), "/GROWTH FILES/",
                          "Growth FILE        : /g/a.grw\r\nGrowth FILE        : /g/b.grw\r\n");
@@ -558,7 +584,7 @@ TEST_F(ReaderTest, GrowthListIsRebuiltUnlessThePacketIsEmpty) {
     EXPECT_EQ(sc().growthfiles, (std::vector<std::string>{"/g/a.grw", "/g/b.grw", ""}));
     ASSERT_EQ(readText(with_packet_body(complete_options_file(), "/GROWTH FILES/", "")),
               ReadOutcome::Loaded);
-    EXPECT_EQ(sc().growthfiles, (std::vector<std::string>{"/g/a.grw", "/g/b.grw", ""}));
+    EXPECT_EQ(sc().growthfiles, (std::vector<std::string>{""}));
     ASSERT_EQ(readText(complete_options_file()), ReadOutcome::Loaded);
     EXPECT_EQ(sc().growthfiles, (std::vector<std::string>{"/data/growth/nation.grw", ""}));
 }

@@ -195,15 +195,21 @@ TEST_F(WriterTest, StageIIIsAlwaysWrittenAndAppendedWhenMissing) {
 
 TEST_F(WriterTest, AppendedPacketsComeInTheirOrder) {
     std::string templ = complete_options_file();
-    for (const char* name : {"/DETERIORATE FILES/", "/SOURCE CATEGORY/", "/STAGE II/"})
+    for (const char* name :
+         {"/GROWTH FILES/", "/DETERIORATE FILES/", "/SOURCE CATEGORY/", "/STAGE II/"})
         templ = without_packet(templ, name);
-    readText(complete_options_file()); // the scenario holds all three
+    readText(complete_options_file()); // the scenario holds all four
+    sc().changed_growth = true;        // growth files edited in
     const std::string out = writeWith(templ);
+    const auto growth = out.find("/GROWTH FILES/");
     const auto deter = out.find("/DETERIORATE FILES/");
     const auto source = out.find("/SOURCE CATEGORY/");
     const auto stage = out.find("/STAGE II/");
-    ASSERT_NE(deter, std::string::npos);
-    EXPECT_GT(deter, out.find("/DAILY FILES/"));
+    ASSERT_NE(growth, std::string::npos);
+    EXPECT_GT(growth, out.find("/DAILY FILES/"));
+    EXPECT_LT(growth, deter);
+    EXPECT_EQ(packet(out, "/GROWTH FILES/"),
+              "/GROWTH FILES/\r\nGrowth FILE        : /data/growth/nation.grw\r\n/END/\r\n");
     EXPECT_LT(deter, source);
     EXPECT_LT(source, stage);
     EXPECT_EQ(packet(out, "/SOURCE CATEGORY/"),
@@ -357,6 +363,29 @@ TEST_F(WriterFileTest, AWriteThatFailsPartWayLeavesTheOldFileIntact) {
 
     EXPECT_FALSE(ok);
     EXPECT_EQ(ui.messageTexts(), std::vector<std::string>{"file error 61\nFile too large"});
+    EXPECT_EQ(read_file(templatePath), before);
+    EXPECT_EQ(dirEntries(), std::vector<std::string>{"test1.opt"});
+}
+
+// A value holding a line break would split its line, and could end its packet early: the
+// save is refused with a message, and nothing is written.
+TEST_F(WriterFileTest, AValueHoldingALineBreakIsNeverWritten) {
+    const std::string before = read_file(templatePath);
+    const std::pair<std::string Scenario::*, std::string> cases[] = {
+        {&Scenario::title1str,
+         "/OPTIONS/ holds a line break:\n\"Title 1            : A\\r\\n/END/\""},
+        {&Scenario::yearstr, "/PERIOD/ holds a line break:\n\"Year of episode    : A\\r\\n/END/\""},
+    };
+    for (const auto& [value, message] : cases) {
+        ui.messages.clear();
+        sc().*value = "A\r\n/END/";
+        sc().changed_options = sc().changed_period = true;
+        EXPECT_FALSE(write_options_file(*session, templatePath, templatePath));
+        EXPECT_EQ(ui.messages, (std::vector<ScriptedUserInterface::Message>{
+                                   {"The options file was not written: a value in " + message,
+                                    "US XQB KELVARO MODEL", MessageIcon::Exclamation}}));
+        sc().*value = "2030";
+    }
     EXPECT_EQ(read_file(templatePath), before);
     EXPECT_EQ(dirEntries(), std::vector<std::string>{"test1.opt"});
 }
