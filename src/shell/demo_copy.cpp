@@ -53,6 +53,11 @@ std::optional<std::string> read_text(const fs::path& path) {
     return std::move(text).str();
 }
 
+std::optional<std::string> file_hash(const fs::path& path) {
+    const std::optional<std::string> text = read_text(path);
+    return text ? std::optional(sha256_hex(*text)) : std::nullopt;
+}
+
 void replace_all(std::string& text, std::string_view what, std::string_view with) {
     for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + with.size()))
         text.replace(at, what.size(), with);
@@ -161,22 +166,17 @@ DemoCopyReport copy_demo(const DemoPlaces& places) {
         const std::string key = relative.generic_string();
         const std::string wanted = sha256_hex(*content);
         const fs::path target = places.folder / relative;
-        const bool present = fs::exists(fs::symlink_status(target, ec));
-        const std::optional<std::string> now = read_text(target);
-        const std::optional<std::string> nowHash =
-            now ? std::optional(sha256_hex(*now)) : std::nullopt;
+        const std::optional<std::string> now = file_hash(target);
         const auto recorded = before.find(key);
-        if (present && nowHash != wanted) {
-            const bool asCopied =
-                nowHash && recorded != before.end() && recorded->second == *nowHash;
-            if (!asCopied) {
-                report.kept.push_back(key);
-                if (recorded != before.end())
-                    after.insert(*recorded);
-                continue;
-            }
+        const bool asCopied = now && recorded != before.end() && recorded->second == *now;
+        if (now != wanted && !asCopied && fs::exists(fs::symlink_status(target, ec))) {
+            // Changed since it was copied, or not copied by this program: the user's file.
+            report.kept.push_back(key);
+            if (recorded != before.end())
+                after.insert(*recorded);
+            continue;
         }
-        if (!present || nowHash != wanted) {
+        if (now != wanted) {
             report.error = write_file(target, *content);
             if (!report.error.empty())
                 return report;

@@ -1024,6 +1024,7 @@ private slots:
         QCOMPARE(in.ui.messageTexts(), std::vector<std::string>{});
         QVERIFY(in.status().contains("Current Message File     : demo.msg"));
         QVERIFY(read_file(demo + "/model/outputs/demo.msg").find("stand-in") != std::string::npos);
+        save_screenshot(in.window.get(), "demo-opened");
         QCOMPARE(read_file(in.bin + "/kv-gui.ini"), ini);
     }
 
