@@ -18,6 +18,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QStringList>
+#include <QTimer>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -49,9 +50,11 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("kvgui");
     QGuiApplication::setDesktopFileName(QString::fromUtf8(kv::kAppId.data(), kv::kAppId.size()));
-    // The program takes no options of its own; Qt has removed its own from the arguments.
+    // Qt has removed its own options from the arguments. The program's one option is --demo;
+    // the about window shows them all.
     QStringList arguments = QCoreApplication::arguments();
     arguments.removeFirst();
+    const bool withDemo = arguments.contains("--demo");
 
     const QString programDir = QCoreApplication::applicationDirPath();
     kv::QtUserInterface ui;
@@ -88,7 +91,7 @@ int main(int argc, char** argv) {
     QObject::connect(&window, &kv::KVGui::finished, &app, &QCoreApplication::quit);
 
     const kv::InstanceLock lock(QString::fromStdString(session.stateDir.string()));
-    switch (window.load(lock.anotherInstanceRunning())) {
+    switch (window.load(lock.anotherInstanceRunning(), withDemo)) {
     case kv::StartupOutcome::Declined:
     case kv::StartupOutcome::PromptCancelled:
         return 0;
@@ -101,5 +104,14 @@ int main(int argc, char** argv) {
     }
     if (window.ended())
         return 0;
+    // Once the event loop runs, the window waits for the user with the demo open: whoever
+    // started it from a terminal learns where the copy is.
+    if (withDemo && window.demoActive()) {
+        QTimer::singleShot(0, &window, [&session] {
+            std::cout << "Opened the demo scenario "
+                      << session.join(session.scenario.optdir, session.scenario.optfile)
+                      << std::endl;
+        });
+    }
     return QApplication::exec();
 }

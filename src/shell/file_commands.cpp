@@ -131,11 +131,7 @@ bool settle_unsaved_changes(Session& session) {
     return false;
 }
 
-namespace {
-
-// What Open and Recent Files share: refused during a run, the unsaved-changes question first,
-// the error trap around the read.
-template <class Read> CommandOutcome open_command(Session& session, Read read) {
+CommandOutcome open_command(Session& session, const std::function<bool()>& read) {
     if (session.modelRunning)
         return CommandOutcome::Refused;
     if (!settle_unsaved_changes(session))
@@ -149,8 +145,6 @@ template <class Read> CommandOutcome open_command(Session& session, Read read) {
         return trap(session, kOpenSaveStep, e);
     }
 }
-
-} // namespace
 
 ReadOutcome read_options_file(Session& session, const std::string& path) {
     Scenario& sc = session.scenario;

@@ -3,6 +3,7 @@
 #include "optionsfile/reader.h"
 #include "shell/ports.h"
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -26,6 +27,11 @@ std::string save_changes_question(std::string_view optfile);
 // when the caller may go on (nothing to save, saved, or No); false for Cancel and for a save
 // that failed, which keeps the edits in memory.
 bool settle_unsaved_changes(Session& session);
+
+// What the commands that open an options file share (File > Open, Recent Files, Help > Open
+// Demo): refused during a run, the unsaved-changes question first, then `read` inside the
+// error trap; `read` answers false for a cancel.
+CommandOutcome open_command(Session& session, const std::function<bool()>& read);
 
 // File > Open: asks for another options file and reads it.
 CommandOutcome file_open(Session& session);

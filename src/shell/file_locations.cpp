@@ -39,25 +39,20 @@ bool keeps_files_beside_program(const fs::path& programDir) {
 #endif
 }
 
-namespace {
-
-// The XDG base directory named by `variable`, else `fallback` under the home directory.
-fs::path base_directory(const EnvironmentLookup& env, const std::string& variable,
-                        const fs::path& fallback) {
+fs::path xdg_base_directory(const EnvironmentLookup& env, const std::string& variable,
+                            const fs::path& fallback) {
     if (const auto value = env(variable); value && fs::path(*value).is_absolute())
         return *value;
     const auto home = env("HOME");
     return fs::path(home ? *home : std::string()) / fallback;
 }
 
-} // namespace
-
 FileLocations file_locations(const fs::path& programDir, bool besideProgram,
                              const EnvironmentLookup& env) {
     if (besideProgram)
         return {programDir, programDir};
-    return {base_directory(env, "XDG_CONFIG_HOME", ".config") / "kelvaro",
-            base_directory(env, "XDG_STATE_HOME", fs::path(".local") / "state") / "kelvaro"};
+    return {xdg_base_directory(env, "XDG_CONFIG_HOME", ".config") / "kelvaro",
+            xdg_base_directory(env, "XDG_STATE_HOME", fs::path(".local") / "state") / "kelvaro"};
 }
 
 bool make_private_directories(const fs::path& dir) {

@@ -29,6 +29,12 @@ std::optional<std::string> process_environment(const std::string& name);
 // files in the user's directories.
 bool keeps_files_beside_program(const std::filesystem::path& programDir);
 
+// The XDG base directory named by `variable` (XDG_CONFIG_HOME, ...), else `fallback` under the
+// home directory. A value that is empty or not an absolute path is ignored, as the XDG rules
+// say.
+std::filesystem::path xdg_base_directory(const EnvironmentLookup& env, const std::string& variable,
+                                         const std::filesystem::path& fallback);
+
 // Beside the program when `besideProgram`; otherwise $XDG_CONFIG_HOME/kelvaro (default
 // ~/.config/kelvaro) and $XDG_STATE_HOME/kelvaro (default ~/.local/state/kelvaro). A variable
 // that is empty or not an absolute path is ignored, as the XDG rules say.

@@ -45,13 +45,16 @@ std::optional<std::string> kvgui_command_line_answer(const std::vector<std::stri
         if (a == "--version")
             return std::string("kvgui (Kelvaro Model Interface) ") + KV_VERSION + "\n";
         if (a == "--help" || a == "-h") {
-            return "Usage: kvgui [--help] [--version]\n"
+            return "Usage: kvgui [--help] [--version] [--demo]\n"
                    "\n"
                    "The Kelvaro Model Interface: edit the options files of the Kelvaro core "
                    "model,\nrun the model and look at its results.\n"
                    "\n"
                    "  -h, --help   show this text and exit\n"
                    "  --version    show the version and exit\n"
+                   "  --demo       open the demo scenario with the stand-in model, as Help > "
+                   "Open Demo\n"
+                   "               does, without asking for or changing kv-gui.ini\n"
                    "\n"
                    "Other arguments are not used; Help > About shows them.\n"
                    "\n"

@@ -143,6 +143,20 @@ StartupOutcome run_startup(Session& session, bool anotherInstanceRunning,
             hooks.centreWindow();
 
         const auto ini = session.configDir / std::string(Settings::kFileName);
+        if (hooks.openDemo) {
+            RecordedSettings recorded;
+            if (read_settings_file(ini.string(), recorded)) {
+                session.settings = recorded.settings;
+                session.scenario.optfile = recorded.optfile;
+                session.scenario.optdir = session.settings.modeldir;
+                session.scenario.newoptfile = recorded.newoptfile;
+            }
+            if (hooks.showWindow)
+                hooks.showWindow();
+            set_caption(session);
+            hooks.openDemo();
+            return StartupOutcome::Ready;
+        }
         if (!file_exists(ini.string())) {
             if (!select_model(session) || !select_option_template(session) ||
                 !name_new_option_file(session) || !select_data_dir(session) ||

@@ -19,6 +19,9 @@ inline constexpr std::string_view kAnotherInstanceQuestion =
 struct StartupHooks {
     std::function<void()> centreWindow; // centre the window and its banner
     std::function<void()> showWindow;
+    // Set when the program was asked for the demo (kvgui --demo): opens the demo's scenario in
+    // place of the recorded default options file.
+    std::function<void()> openDemo;
 };
 
 enum class StartupOutcome {
@@ -32,7 +35,9 @@ enum class StartupOutcome {
 
 // The start-up sequence of the main window, in order: the another-instance question, the
 // log, the first-run prompts and kv-gui.ini or the settings check, the window, the caption
-// and the default options file.
+// and the default options file. For the demo, kv-gui.ini is only read when there is one (its
+// installation serves the files opened later) and the demo is opened: nothing is asked,
+// checked or written.
 StartupOutcome run_startup(Session& session, bool anotherInstanceRunning,
                            const StartupHooks& hooks);
 

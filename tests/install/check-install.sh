@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the build into a temporary prefix and checks what a Linux desktop needs of it:
-# the programs, the desktop entry, the icon, the AppStream metainfo and the man page, each
+# the programs, the desktop entry, the icon, the AppStream metainfo and the man pages, each
 # where the desktop looks for it and valid by the desktop's own tools.
 # Usage: check-install.sh BUILD_DIR VERSION
 set -euo pipefail
@@ -22,7 +22,9 @@ for f in bin/kvgui bin/kvopt bin/demo-model; do
     [ -x "$prefix/$f" ] || fail "$f is missing or not executable"
 done
 for f in "share/applications/$id.desktop" "share/icons/hicolor/scalable/apps/$id.svg" \
-         "share/metainfo/$id.metainfo.xml" share/man/man1/kvopt.1; do
+         "share/metainfo/$id.metainfo.xml" share/man/man1/kvopt.1.gz share/man/man1/kvgui.1.gz \
+         share/man/man1/demo-model.1.gz share/kelvaro-model-interface/demo/model/demo.opt.in \
+         share/kelvaro-model-interface/demo/model/reports/reports.sqlite; do
     [ -s "$prefix/$f" ] || fail "$f is missing or empty"
 done
 
@@ -39,8 +41,9 @@ exec_line=$(grep '^Exec=' "$odd/share/applications/$id.desktop")
 appstreamcli validate --no-net "$prefix/share/metainfo/$id.metainfo.xml" >/dev/null ||
     appstreamcli validate --no-net "$prefix/share/metainfo/$id.metainfo.xml"
 grep -q '^<svg' "$prefix/share/icons/hicolor/scalable/apps/$id.svg" || fail "the icon is no SVG"
-grep -q '^\.TH KVOPT "1"' "$prefix/share/man/man1/kvopt.1" || fail "kvopt.1 has no man header"
-grep -q 'refdb\\-import' "$prefix/share/man/man1/kvopt.1" || fail "kvopt.1 lacks the commands"
+kvopt_page=$(gzip -dc "$prefix/share/man/man1/kvopt.1.gz")
+grep -q '^\.TH KVOPT "1"' <<<"$kvopt_page" || fail "kvopt.1 has no man header"
+grep -q 'refdb\\-import' <<<"$kvopt_page" || fail "kvopt.1 lacks the commands"
 
 # The installed programs answer without a display, keep their files in the user's
 # directories and write nothing for --help and --version.

@@ -3,6 +3,7 @@
 #include "runs/model_run.h"
 #include "runs/ui/batch_window.h"
 #include "runs/ui/run_history_window.h"
+#include "shell/demo_copy.h"
 #include "shell/editor_launch.h"
 #include "shell/file_commands.h"
 #include "shell/info_texts.h"
@@ -71,6 +72,7 @@ KVGui::KVGui(Session& session, const EditorEnvironment& editors, QWidget* parent
     // Changes are written a moment after they are made, from the event loop: never in the
     // middle of a read or a save, and once for a burst of them.
     recovery_ = std::make_unique<RecoveryKeeper>(session_);
+    demo_ = std::make_unique<DemoScenario>(session_);
     recoveryTimer_ = new QTimer(this);
     recoveryTimer_->setSingleShot(true);
     recoveryTimer_->setInterval(kRecoveryDelayMs);
@@ -173,6 +175,8 @@ void KVGui::buildMenus() {
     QMenu* help = menuBar()->addMenu("&Help");
     help->setObjectName("MenuHelp");
     addItem(help, "MnuHelp", "&Help", false);
+    connect(addItem(help, "MnuDemo", "Open &Demo", true), &QAction::triggered, this,
+            &KVGui::openDemo);
     connect(addItem(help, "MnuAbout", "&About", true), &QAction::triggered, this,
             &KVGui::showAbout);
     connect(addItem(help, "MnuCur", "&Current", true), &QAction::triggered, this,
@@ -226,10 +230,12 @@ void KVGui::buildControls() {
     resize(640, sizeHint().height());
 }
 
-StartupOutcome KVGui::load(bool anotherInstanceRunning) {
+StartupOutcome KVGui::load(bool anotherInstanceRunning, bool withDemo) {
     StartupHooks hooks;
     hooks.centreWindow = [this] { center_form(*this); };
     hooks.showWindow = [this] { show(); };
+    if (withDemo)
+        hooks.openDemo = [this] { openDemo(); };
     const StartupOutcome outcome = run_startup(session_, anotherInstanceRunning, hooks);
     if (outcome == StartupOutcome::Ready)
         offer_recovery(session_);
@@ -363,7 +369,7 @@ bool KVGui::bindMenuItem(const QString& objectName, std::function<void()> open) 
 }
 
 void KVGui::setRunning(bool running) {
-    for (const char* name : {"MnuRun", "MnuFiles_0", "MnuFiles_1", "MnuFiles_2"})
+    for (const char* name : {"MnuRun", "MnuFiles_0", "MnuFiles_1", "MnuFiles_2", "MnuDemo"})
         items_[name]->setEnabled(!running);
     mnuStop_->setEnabled(running);
     recentMenu_->menuAction()->setEnabled(!running && !session_.recentFiles.paths().empty());
@@ -482,6 +488,14 @@ void KVGui::showRunHistory() {
     }
     history_ = new RunHistoryWindow(session_, editors_, this);
     history_->show();
+}
+
+void KVGui::openDemo() {
+    demo_->open(demo_places(session_.programDir));
+}
+
+bool KVGui::demoActive() const {
+    return demo_->active();
 }
 
 void KVGui::closeEvent(QCloseEvent* event) {

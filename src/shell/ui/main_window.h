@@ -20,6 +20,7 @@ class QTimer;
 namespace kv {
 
 class Banner;
+class DemoScenario;
 class DialogRegistry;
 class EditorEnvironment;
 class RecoveryKeeper;
@@ -39,8 +40,9 @@ public:
     // The program file shown by the about window.
     void setProgramFile(const QString& path) { programFile_ = path; }
 
-    // The start-up sequence (the window's load); shows the window.
-    StartupOutcome load(bool anotherInstanceRunning);
+    // The start-up sequence (the window's load); shows the window. `withDemo` opens the demo
+    // in place of the recorded default options file (kvgui --demo).
+    StartupOutcome load(bool anotherInstanceRunning, bool withDemo = false);
 
     // Ends the run: the log's last lines, every window closed, `ended` emitted. Asks nothing.
     // During a model run it stops the model first and ends once the run has.
@@ -72,6 +74,10 @@ public:
     void showDiag();
     void showBatch();
     void showRunHistory();
+    // Help > Open Demo.
+    void openDemo();
+    // The scenario is the demo's, on the demo's folders.
+    bool demoActive() const;
 
 signals:
     void finished();
@@ -117,6 +123,7 @@ private:
     std::map<QString, std::function<void()>> handlers_;
     std::unique_ptr<DialogRegistry> dialogs_;
     std::unique_ptr<RecoveryKeeper> recovery_;
+    std::unique_ptr<DemoScenario> demo_;
     QTimer* recoveryTimer_ = nullptr;
 
     QPointer<QWidget> current_;

@@ -2,6 +2,7 @@
 // platform, with a scripted interface so that no test waits on a modal box.
 #include "gui_support/installation.h"
 #include "shell/editor_launch.h"
+#include "shell/file_locations.h"
 #include "shell/session.h"
 #include "shell/settings.h"
 #include "shell/status.h"
@@ -119,6 +120,7 @@ private slots:
             {"MnuBatch_0", "&Select option files", true},
             {"MnuBatch_1", "&Run Batch", true},
             {"MnuHelp", "&Help", false},
+            {"MnuDemo", "Open &Demo", true},
             {"MnuAbout", "&About", true},
             {"MnuCur", "&Current", true},
             {"MnuDiag", "&Diag", false},
@@ -650,6 +652,38 @@ private slots:
         QTRY_COMPARE(spy.count(), 2);
         std::raise(SIGHUP);
         QTRY_COMPARE(spy.count(), 3);
+    }
+
+    // An installed program: Help > Open Demo copies the demo into the user's data folder and
+    // opens its scenario, which the stand-in model runs; kv-gui.ini stays as it was.
+    void helpOpenDemoOpensTheDemoScenario() {
+        Installation in;
+        in.tmp.write("share/metainfo/" + std::string(kAppId) + ".metainfo.xml", "<component/>");
+        const fs::path installed = in.tmp.path() / "share" / KV_PACKAGE_NAME / "demo";
+        fs::create_directories(installed);
+        fs::copy(KV_SOURCE_DIR "/demo/model", installed / "model", fs::copy_options::recursive);
+        fs::copy(KV_SOURCE_DIR "/demo/data", installed / "data", fs::copy_options::recursive);
+        fs::copy_file(KV_DEMO_DIR "/model/demo-model", in.bin + "/demo-model");
+        const std::string demo = in.tmp.str() + "/xdg/kelvaro/demo";
+        qputenv("XDG_DATA_HOME", QByteArray::fromStdString(in.tmp.str() + "/xdg"));
+        in.start();
+        const std::string ini = read_file(in.bin + "/kv-gui.ini");
+        if (qEnvironmentVariableIsSet("KV_SCREENSHOT_DIR")) {
+            auto* help = in.find<QMenu>("MenuHelp");
+            help->popup(in.window->mapToGlobal(QPoint(0, 0)));
+            save_screenshot(help, "help-menu");
+            help->hide();
+        }
+        in.find<QAction>("MnuDemo")->trigger();
+        qunsetenv("XDG_DATA_HOME");
+        QCOMPARE(shown_title(in.window.get()), QString("US XQB KELVARO MODEL (demo.opt)"));
+        QCOMPARE(in.session->settings.modeldir, demo + "/model");
+        in.find<QAction>("MnuRun")->trigger();
+        QCOMPARE(in.ui.messageTexts(), std::vector<std::string>{});
+        QVERIFY(in.status().contains("Current Message File     : demo.msg"));
+        QVERIFY(read_file(demo + "/model/outputs/demo.msg").find("stand-in") != std::string::npos);
+        save_screenshot(in.window.get(), "demo-opened");
+        QCOMPARE(read_file(in.bin + "/kv-gui.ini"), ini);
     }
 
     void aSecondInstanceSeesTheLock() {

@@ -1,6 +1,7 @@
 // Unsaved changes, the recovery file, the recent files and where the program keeps its files.
 #include "editors/options_dialog.h"
 #include "runs/run_history.h"
+#include "shell/demo_copy.h"
 #include "shell/file_commands.h"
 #include "shell/file_locations.h"
 #include "shell/info_texts.h"
@@ -372,13 +373,59 @@ TEST(FileLocations, BesideTheProgramOrInTheUsersDirectories) {
     }
 }
 
+TEST(DemoCopy, MadeOnceNeverOverAChangedFileAndAMissingFileComesBack) {
+    TempDir root;
+    const DemoPlaces places{root.path() / "share/demo", root.path() / "copy",
+                            root.path() / "bin/demo-model"};
+    const auto install = [&root](const std::string& name, const std::string& text) {
+        root.write("share/demo/" + name, text);
+    };
+    const auto copied = [&root](const std::string& name) {
+        return read_file(root.path() / "copy" / name);
+    };
+    install("model/demo.opt.in", "DATA: @KV_DEMO_DATA@/a\r\nMESSAGE: @KV_DEMO_MODEL@/m.msg\r\n");
+    install("model/reports/kelvaro.ini", "; one\n");
+    install("data/pop/ca.pop", "pop\n");
+
+    DemoCopyReport report = copy_demo(places);
+    ASSERT_EQ(report.error, "");
+    EXPECT_EQ(report.written, (std::vector<std::string>{"data/pop/ca.pop", "model/demo.opt",
+                                                        "model/reports/kelvaro.ini"}));
+    EXPECT_EQ(copied("model/demo.opt"), "DATA: " + root.str() + "/copy/data/a\r\nMESSAGE: " +
+                                            root.str() + "/copy/model/m.msg\r\n");
+    EXPECT_EQ(fs::read_symlink(root.path() / "copy/model/demo-model"), places.model);
+    EXPECT_EQ(text_lines(copied("copied-files.sha256")).size(), 3u);
+    report = copy_demo(places);
+    EXPECT_TRUE(report.written.empty() && report.kept.empty() && report.error.empty());
+
+    // The user changes one file and deletes another; a newer installation changes two.
+    root.write("copy/model/demo.opt", "mine\r\n");
+    fs::remove(root.path() / "copy/data/pop/ca.pop");
+    install("model/demo.opt.in", "newer\r\n");
+    install("model/reports/kelvaro.ini", "; two\n");
+    for (int again = 0; again < 2; ++again) {
+        report = copy_demo(places);
+        EXPECT_EQ(report.error, "");
+        EXPECT_EQ(report.kept, std::vector<std::string>{"model/demo.opt"});
+        EXPECT_EQ(report.written, again ? std::vector<std::string>{}
+                                        : (std::vector<std::string>{"data/pop/ca.pop",
+                                                                    "model/reports/kelvaro.ini"}));
+    }
+    EXPECT_EQ(copied("model/demo.opt"), "mine\r\n");
+    EXPECT_EQ(copied("model/reports/kelvaro.ini"), "; two\n");
+
+    fs::remove_all(root.path() / "share");
+    EXPECT_EQ(copy_demo(places).error,
+              root.str() + "/share/demo/model/demo.opt.in is missing: the demo is not installed.");
+}
+
 TEST(CommandLine, HelpAndVersionAnswerOtherArgumentsDoNot) {
     const FileLocations places{"/etc/kv", "/var/kv"};
     EXPECT_EQ(kvgui_command_line_answer({"--version"}, places),
               std::string("kvgui (Kelvaro Model Interface) ") + KV_VERSION + "\n");
     const auto help = kvgui_command_line_answer({"somefile", "-h"}, places);
     ASSERT_TRUE(help);
-    EXPECT_TRUE(help->starts_with("Usage: kvgui [--help] [--version]\n"));
+    EXPECT_TRUE(help->starts_with("Usage: kvgui [--help] [--version] [--demo]\n"));
     EXPECT_NE(help->find("  /etc/kv/kv-gui.ini\n  /var/kv/region.txt (the log)\n"),
               std::string::npos);
     EXPECT_EQ(kvgui_command_line_answer({"--first", "second"}, places), std::nullopt);

@@ -1,4 +1,5 @@
 #include "runs/model_run.h"
+#include "shell/demo_copy.h"
 #include "shell/file_commands.h"
 #include "shell/settings.h"
 #include "shell/startup.h"
@@ -239,6 +240,60 @@ TEST_F(StartupTest, AFailureInsideTheSequenceIsLoggedAsMainError) {
     EXPECT_EQ(start(), StartupOutcome::MainError);
     EXPECT_EQ(regionLines(), (std::vector<std::string>{"Starting new run", " Main error 75"}));
     EXPECT_FALSE(session->log.isOpen());
+}
+
+// kvgui --demo, on an installed demo whose scenario is the complete test file.
+class DemoStartupTest : public StartupTest {
+protected:
+    DemoStartupTest() {
+        writeFile("share/demo/model/demo.opt.in", complete_options_file());
+        hooks.openDemo = [this] { demo.open(places); };
+    }
+    std::string copy(const std::string& name) const { return dir.str() + "/copy/" + name; }
+
+    DemoPlaces places{dir.path() / "share/demo", dir.path() / "copy", dir.path() / "bin/model"};
+    DemoScenario demo{*session};
+};
+
+TEST_F(DemoStartupTest, NeverConfiguredTheDemoOpensWithoutAPromptAndWritesNoSettings) {
+    EXPECT_EQ(start(), StartupOutcome::Ready);
+    EXPECT_TRUE(ui.dialogs.empty());
+    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_EQ(events, (std::vector<std::string>{"centre", "show"}));
+    EXPECT_EQ(sc().optdir + "/" + sc().optfile, copy("model/demo.opt"));
+    EXPECT_EQ(session->settings.modeldir, copy("model"));
+    EXPECT_FALSE(fs::exists(ini));
+    // Nothing else is recorded: another file keeps the demo's folders.
+    EXPECT_EQ(file_open_recent(*session, model + "/test1.opt"), CommandOutcome::Done);
+    EXPECT_EQ(session->settings.modeldir, copy("model"));
+}
+
+TEST_F(DemoStartupTest, TheRecordedInstallationServesOtherFilesAndIsNeverWritten) {
+    writeIni(model, "model.exe", "test1.opt", "new.opt", dir.str() + "/data",
+             dir.str() + "/access");
+    const std::string recorded = read_file(ini);
+    EXPECT_EQ(start(), StartupOutcome::Ready);
+    EXPECT_TRUE(ui.dialogs.empty());
+    const Settings& s = session->settings;
+    const auto expectFolders = [&](const std::string& modeldir, const std::string& exe,
+                                   const std::string& datadir) {
+        EXPECT_EQ(s.modeldir, modeldir);
+        EXPECT_EQ(s.modelexe, exe);
+        EXPECT_EQ(s.datadir, datadir);
+        EXPECT_EQ(s.accessexe, dir.str() + "/access");
+    };
+    expectFolders(copy("model"), "demo-model", copy("data"));
+    // The stand-in model runs in the demo's model folder.
+    ASSERT_EQ(run_model(*session).outcome, RunOutcome::Finished);
+    EXPECT_EQ(launcher.waited.back().program, copy("model/demo-model"));
+    EXPECT_EQ(launcher.waited.back().workingDirectory, copy("model"));
+
+    EXPECT_EQ(file_open_recent(*session, model + "/test1.opt"), CommandOutcome::Done);
+    expectFolders(model, "model.exe", dir.str() + "/data");
+    // The demo's folders come with the demo's file, however it is opened.
+    EXPECT_EQ(file_open_recent(*session, copy("model/demo.opt")), CommandOutcome::Done);
+    expectFolders(copy("model"), "demo-model", copy("data"));
+    EXPECT_EQ(read_file(ini), recorded);
 }
 
 TEST_F(StartupTest, FiniEndsTheLog) {
