@@ -33,18 +33,6 @@ bool is_options_file_name(const fs::path& path) {
     return iequals(path.extension().string(), ".opt");
 }
 
-// "0:12", "12:05", "1:02:03": a clock's reading, for times that run on.
-std::string clock_text(double seconds) {
-    const long total = std::lround(std::max(seconds, 0.0));
-    char buf[32];
-    if (total < 3600)
-        std::snprintf(buf, sizeof buf, "%ld:%02ld", total / 60, total % 60);
-    else
-        std::snprintf(buf, sizeof buf, "%ld:%02ld:%02ld", total / 3600, total / 60 % 60,
-                      total % 60);
-    return buf;
-}
-
 // Columns a text takes on a terminal: its UTF-8 characters (a path's "ü" is one).
 std::size_t shown_width(std::string_view text) {
     return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {

@@ -147,21 +147,6 @@ RecordedFile file_of(const json& j) {
     return file;
 }
 
-std::optional<std::string> read_whole_file(const std::string& path) {
-    // A directory opens as a stream on Linux and fails only when read.
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec))
-        return std::nullopt;
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad())
-        return std::nullopt;
-    return std::move(text).str();
-}
-
 #ifndef _WIN32
 // Writes all of `text`, resuming after a short write or an interrupted one.
 bool write_all(int fd, std::string_view text) {
@@ -180,19 +165,25 @@ bool write_all(int fd, std::string_view text) {
 
 } // namespace
 
-std::string duration_text(double seconds) {
+// "0:12", "12:05", "1:02:03": a clock's reading, for times that run on.
+std::string clock_text(double seconds) {
+    const long total = std::lround(std::max(seconds, 0.0));
     char buf[32];
-    if (seconds < 59.95) {
-        std::snprintf(buf, sizeof buf, "%.1f s", std::max(seconds, 0.0));
-        return buf;
-    }
-    const long total = std::lround(seconds);
     if (total < 3600)
         std::snprintf(buf, sizeof buf, "%ld:%02ld", total / 60, total % 60);
     else
         std::snprintf(buf, sizeof buf, "%ld:%02ld:%02ld", total / 3600, total / 60 % 60,
                       total % 60);
     return buf;
+}
+
+std::string duration_text(double seconds) {
+    char buf[32];
+    if (seconds < 59.95) {
+        std::snprintf(buf, sizeof buf, "%.1f s", std::max(seconds, 0.0));
+        return buf;
+    }
+    return clock_text(seconds);
 }
 
 fs::path run_history_file(const Session& session) {
@@ -210,6 +201,21 @@ std::string sha256_hex(std::string_view data) {
                                     data.size()),
         g_free);
     return hex ? std::string(hex.get()) : std::string();
+}
+
+std::optional<std::string> read_whole_file(const std::string& path) {
+    // A directory opens as a stream on Linux and fails only when read.
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec))
+        return std::nullopt;
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    std::ostringstream text;
+    text << in.rdbuf();
+    if (in.bad())
+        return std::nullopt;
+    return std::move(text).str();
 }
 
 OptionsFingerprint fingerprint_options_text(std::string_view content) {

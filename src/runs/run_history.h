@@ -49,6 +49,9 @@ OptionsFingerprint fingerprint_options_text(std::string_view content);
 // The lower-case hex SHA-256 of the bytes.
 std::string sha256_hex(std::string_view data);
 
+// The bytes of a regular file; nothing when it cannot be read or is not a regular file.
+std::optional<std::string> read_whole_file(const std::string& path);
+
 // A run's id: ten letters and digits (Crockford's base 32, lower case) drawn at random, short
 // enough to type and, with 50 bits, unique in any history people keep.
 std::string new_run_id();
@@ -163,6 +166,9 @@ HistoryRow history_row(const RunRecord& record);
 // The row as one line of text, the run's id first, columns separated by two blanks, control
 // characters in the file's name escaped.
 std::string history_row_text(const HistoryRow& row);
+
+// "0:12", "12:05", "1:02:03": a clock's reading of a time that runs on.
+std::string clock_text(double seconds);
 
 // A duration as the history shows it: "4.2 s" under a minute, then "12:05", "1:02:03".
 std::string duration_text(double seconds);

@@ -42,19 +42,8 @@ constexpr std::string_view kModelPlaceholder = "@KV_DEMO_MODEL@";
 // Relative path (with '/') -> SHA-256 in hexadecimal.
 using Manifest = std::map<std::string, std::string>;
 
-std::optional<std::string> read_text(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad())
-        return std::nullopt;
-    return std::move(text).str();
-}
-
 std::optional<std::string> file_hash(const fs::path& path) {
-    const std::optional<std::string> text = read_text(path);
+    const std::optional<std::string> text = read_whole_file(path.string());
     return text ? std::optional(sha256_hex(*text)) : std::nullopt;
 }
 
@@ -153,7 +142,7 @@ DemoCopyReport copy_demo(const DemoPlaces& places) {
         return report;
     }
     for (const fs::path& source : files) {
-        std::optional<std::string> content = read_text(places.installed / source);
+        std::optional<std::string> content = read_whole_file((places.installed / source).string());
         if (!content) {
             report.error = "cannot read " + (places.installed / source).string() + ".";
             return report;
