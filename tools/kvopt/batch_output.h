@@ -45,6 +45,10 @@ std::optional<CheckedBatch> check_batch(const Globals& globals, const BatchArgs&
 void print_preflight(std::ostream& out, const kv::BatchPreflight& preflight,
                      const std::filesystem::path& relativeTo);
 
+// Each message indented under the line that names its file, its later lines too; a name in a
+// line is shown escaped.
+void print_messages_indented(std::ostream& out, const std::vector<std::string>& messages);
+
 // A batch's progress on a stream (standard error): on a terminal one line redrawn in place
 // (done, running, failed, elapsed, time left), otherwise one line per finished run (files
 // refused by the pre-flight are left to print_preflight).
