@@ -89,6 +89,13 @@ void print_messages_indented(std::ostream& out, const std::vector<std::string>& 
     }
 }
 
+void print_command_error(std::ostream& out, std::string_view command, const std::string& error) {
+    const auto eol = error.find('\n');
+    out << "kvopt " << command << ": " << error.substr(0, eol) << '\n';
+    if (eol != std::string::npos)
+        print_messages_indented(out, {error.substr(eol + 1)});
+}
+
 void BatchProgressPrinter::finish() {
     if (terminal_ && lastWidth_ > 0) {
         out_ << '\n' << std::flush;

@@ -39,7 +39,7 @@ void register_refdb_commands(CLI::App& app, Globals& globals);
 void register_run_commands(CLI::App& app, Globals& globals);
 // batch; answers the subcommand, so other ways of running a batch can add their options
 CLI::App* register_batch_commands(CLI::App& app, Globals& globals);
-// sweep
-void register_sweep_command(CLI::App& app, Globals& globals);
+// sweep, diff
+void register_set_commands(CLI::App& app, Globals& globals);
 
 } // namespace kvopt

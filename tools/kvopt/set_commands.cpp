@@ -4,6 +4,7 @@
 #include "optionsfile/csv.h"
 #include "runs/batch.h"
 #include "runs/stop_request.h"
+#include "sets/scenario_diff.h"
 #include "sets/sweep.h"
 #include "shell/text.h"
 
@@ -98,13 +99,8 @@ void run_sweep(const Globals& globals, const SweepArgs& args, int& exitCode) {
         kv::write_sweep(kv::batch_context(*cli.session), std::move(request),
                         [&] { return stopRequest.requested(); });
     print_refusals(result.refused, args.keepGoing ? "Left out: " : "Refused: ", globals.startDir);
-    // An error's first line, then the messages that explain it.
-    for (const std::string& error : result.errors) {
-        const auto eol = error.find('\n');
-        std::cerr << "kvopt sweep: " << error.substr(0, eol) << '\n';
-        if (eol != std::string::npos)
-            print_messages_indented(std::cerr, {error.substr(eol + 1)});
-    }
+    for (const std::string& error : result.errors)
+        print_command_error(std::cerr, "sweep", error);
     if (!result.refused.empty() && !args.keepGoing)
         std::cerr << "kvopt sweep: nothing was written\n";
     for (const std::string& file : result.written)
@@ -117,9 +113,35 @@ void run_sweep(const Globals& globals, const SweepArgs& args, int& exitCode) {
     }
 }
 
+struct DiffArgs {
+    std::string a;
+    std::string b;
+    bool json = false;
+};
+
+void run_diff(const Globals& globals, const DiffArgs& args, int& exitCode) {
+    CliSession cli(globals);
+    const kv::BatchContext context = kv::batch_context(*cli.session);
+    std::vector<std::string> errors;
+    auto a = kv::read_scenario_for_diff(context, args.a, errors);
+    auto b = kv::read_scenario_for_diff(context, args.b, errors);
+    if (!a || !b) {
+        for (const std::string& error : errors)
+            print_command_error(std::cerr, "diff", error);
+        exitCode = kUsage; // as diff has it: 2 for trouble
+        return;
+    }
+    const kv::ScenarioDiff diff = kv::diff_scenarios(*a, *b);
+    const std::string nameA = kv::batch_shown_path(args.a, globals.startDir);
+    const std::string nameB = kv::batch_shown_path(args.b, globals.startDir);
+    std::cout << (args.json ? kv::diff_json(diff, nameA, nameB)
+                            : kv::diff_text(diff, nameA, nameB));
+    exitCode = diff.same() ? kOk : kRefused;
+}
+
 } // namespace
 
-void register_sweep_command(CLI::App& app, Globals& globals) {
+void register_set_commands(CLI::App& app, Globals& globals) {
     auto args = std::make_shared<SweepArgs>();
     auto* sweep = app.add_subcommand(
         "sweep", "Write a scenario set: one options file per variation of a template, each "
@@ -155,6 +177,21 @@ void register_sweep_command(CLI::App& app, Globals& globals) {
                   "file was written; 1 when a variation was refused (nothing written, or with "
                   "--keep-going the others) or the set could not be written; 2 usage error.");
     sweep->callback([&globals, args] { run_sweep(globals, *args, globals.exitCode); });
+
+    auto diffArgs = std::make_shared<DiffArgs>();
+    auto* diff = app.add_subcommand(
+        "diff", "Show what differs between two options files as the program reads them: the "
+                "values by the names --set takes, the entries added to or removed from the list "
+                "packets, and the lines outside the managed packets as a unified diff");
+    path_argument(diff->add_option("A", diffArgs->a, "The first options file"), globals)
+        ->required();
+    path_argument(diff->add_option("B", diffArgs->b, "The second options file"), globals)
+        ->required();
+    diff->add_flag("--json", diffArgs->json, "Print the difference as a JSON object");
+    diff->footer("Nothing is written and nothing asked. Exit status: 0 when the files are the "
+                 "same, 1 when they differ, 2 when one cannot be read or is refused, or on a "
+                 "usage error.");
+    diff->callback([&globals, diffArgs] { run_diff(globals, *diffArgs, globals.exitCode); });
 }
 
 } // namespace kvopt

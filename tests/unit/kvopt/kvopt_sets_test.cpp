@@ -1,10 +1,11 @@
-// kvopt sweep: a scenario set written from the demo's options file.
+// kvopt sweep and diff: a scenario set written from the demo's options file, files compared.
 #include "support/demo_paths.h"
 #include "support/run_program.h"
 #include "support/temp_dir.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 namespace kv::test {
 namespace {
@@ -28,7 +29,7 @@ bool holds(const std::string& text, const std::string& line) {
     return text.find(line + "\r\n") != std::string::npos;
 }
 
-class KvoptSweep : public ::testing::Test {
+class KvoptSets : public ::testing::Test {
 protected:
     void SetUp() override {
         if (!demo_refdb_built())
@@ -41,7 +42,7 @@ protected:
     fs::path set() const { return dir.path() / "set ü"; }
 };
 
-TEST_F(KvoptSweep, WritesEveryCombinationNamedAfterItsValues) {
+TEST_F(KvoptSets, WritesEveryCombinationNamedAfterItsValues) {
     const ProgramResult r = kvopt({"sweep", templ, "-o", set().string(), "--vary",
                                    "yearstr=2020..2030/5", "--each-region", "state=CA,NV"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
@@ -76,7 +77,7 @@ TEST_F(KvoptSweep, WritesEveryCombinationNamedAfterItsValues) {
     EXPECT_EQ(kvopt({"check", (set() / names.front()).string()}).exitCode, 0);
 }
 
-TEST_F(KvoptSweep, WritesOneFilePerTableRow) {
+TEST_F(KvoptSets, WritesOneFilePerTableRow) {
     const std::string table = dir.write("cases.csv", "name,yearstr,title1str,region\r\n"
                                                      "Low case,2020,,state=TX\r\n"
                                                      ",2040,Second,\r\n"
@@ -97,7 +98,7 @@ TEST_F(KvoptSweep, WritesOneFilePerTableRow) {
     EXPECT_TRUE(holds(third, "California         : 06000"));
 }
 
-TEST_F(KvoptSweep, ARefusedVariationWritesNothingUnlessKeepGoing) {
+TEST_F(KvoptSets, ARefusedVariationWritesNothingUnlessKeepGoing) {
     const std::vector<std::string> args = {"sweep",        templ,       "-o",
                                            set().string(), "--vary",    "yearstr=2020,2060",
                                            "--name",       "y{yearstr}"};
@@ -128,7 +129,7 @@ TEST_F(KvoptSweep, ARefusedVariationWritesNothingUnlessKeepGoing) {
     EXPECT_EQ(files_in(set()), (std::vector<std::string>{"sweep.csv", "y2020.opt", "y2021.opt"}));
 }
 
-TEST_F(KvoptSweep, RefusesMalformedOptionsBeforeReading) {
+TEST_F(KvoptSets, RefusesMalformedOptionsBeforeReading) {
     struct Case {
         std::vector<std::string> options;
         std::string err;
@@ -153,6 +154,93 @@ TEST_F(KvoptSweep, RefusesMalformedOptionsBeforeReading) {
         EXPECT_EQ(r.err, c.err);
         EXPECT_FALSE(fs::exists(set()));
     }
+}
+
+// Each packet kind and the lines outside them, changed in a copy of the demo, compared by
+// meaning; the files are left as they were.
+TEST_F(KvoptSets, DiffNamesEachChangeByPacket) {
+    const std::string demo = read_file(templ);
+    struct Case {
+        std::string from, to;
+        std::string packet;
+        std::string value = {}, removed = {}, added = {}; // a value's name; entries' fragments
+    };
+    const Case cases[] = {
+        {"Year of episode    : 2026", "Year of episode    : 2030", "/PERIOD/", "yearstr"},
+        {"Altitude of region : LOW", "Altitude of region : HIGH", "/OPTIONS/", "altitudestr"},
+        {"OUTPUT DATA        : ", "OUTPUT DATA        : /x", "/RUNFILES/", "runfiles.7"},
+        {"Texas              : 48000", "Nevada             : 32000", "/REGION/", "", "48000 Texas",
+         "32000 Nevada"},
+        {"                   :2265004010\r\n", "", "/SOURCE CATEGORY/", "", "2265004010"},
+        {"pop/tx.pop\r\n", "pop/tx.pop\r\nPopulation File    : /p/nv.pop\r\n", "/POP FILES/", "",
+         "", "Population File    : /p/nv.pop"},
+        {"ALLOCATE/tx_house.alo", "ALLOCATE/nv_house.alo", "/ALLOC FILES/", "", "tx_house.alo",
+         "nv_house.alo"},
+        {"growth/nation.grw", "growth/state.grw", "/GROWTH FILES/", "", "nation.grw", "state.grw"},
+        {"emsfac/diurnal.emf", "emsfac/d2.emf", "/EMFAC FILES/", "", "Diurnal: ", "Diurnal: "},
+        {"detfac/exhpm.det", "detfac/pm2.det", "/DETERIORATE FILES/", "",
+         "PM exhaust: ", "PM exhaust: "},
+        {"for inventory work.", "for any work.", ""},
+    };
+    for (const Case& c : cases) {
+        std::string changed = demo;
+        const auto at = changed.find(c.from);
+        ASSERT_NE(at, std::string::npos) << c.from;
+        changed.replace(at, c.from.size(), c.to);
+        const std::string other = dir.write("other.opt", changed);
+        const ProgramResult r = kvopt({"diff", templ, other, "--json"});
+        ASSERT_EQ(r.exitCode, 1) << c.from << r.err;
+        const auto j = nlohmann::json::parse(r.out);
+        EXPECT_EQ(j["same"], false);
+        EXPECT_EQ(read_file(other), changed);
+        if (c.packet.empty()) {
+            EXPECT_EQ(j["packets"].size(), 0u);
+            EXPECT_NE(
+                j["other_lines"].get<std::string>().find("-for inventory work.\n+for any work.\n"),
+                std::string::npos)
+                << j["other_lines"];
+            continue;
+        }
+        EXPECT_EQ(j["other_lines"], "") << c.from;
+        ASSERT_EQ(j["packets"].size(), 1u) << c.from << j.dump();
+        const auto& packet = j["packets"][0];
+        EXPECT_EQ(packet["packet"], c.packet);
+        const auto holdsFragment = [](const nlohmann::json& list, const std::string& fragment) {
+            if (fragment.empty())
+                return list.empty();
+            return list.size() == 1 &&
+                   list[0].get<std::string>().find(fragment) != std::string::npos;
+        };
+        EXPECT_TRUE(holdsFragment(packet["removed"], c.removed)) << c.from << packet.dump();
+        EXPECT_TRUE(holdsFragment(packet["added"], c.added)) << c.from << packet.dump();
+        EXPECT_EQ(packet["values"].size(), c.value.empty() ? 0u : 1u) << c.from;
+        if (!c.value.empty()) {
+            EXPECT_EQ(packet["values"][0]["name"], c.value);
+        }
+    }
+    EXPECT_EQ(read_file(templ), demo);
+}
+
+TEST_F(KvoptSets, DiffExitsAsDiffDoes) {
+    const std::string copy = dir.write("copy ü.opt", read_file(templ));
+    const ProgramResult same = kvopt({"diff", templ, copy});
+    EXPECT_EQ(same.exitCode, 0) << same.err;
+    EXPECT_EQ(same.out, "");
+    const ProgramResult changed =
+        kvopt({"diff", templ, dir.write("b.opt", read_file(templ).replace(0, 7, "Another"))});
+    EXPECT_EQ(changed.exitCode, 1);
+    EXPECT_EQ(changed.out, "--- " + templ + "\n+++ " + dir.str() +
+                               "/b.opt\nLines outside the managed packets:\n@@ -1,4 +1,4 @@\n"
+                               "-Kelvaro Model Interface demonstration scenario.\n"
+                               "+Another Model Interface demonstration scenario.\n"
+                               " Every data file named below lies in the demo installation's "
+                               "data tree. The\n"
+                               " figures in those files are placeholders for trying the "
+                               "interface, not data\n"
+                               " for inventory work.\n");
+    const ProgramResult missing = kvopt({"diff", templ, dir.str() + "/none.opt"});
+    EXPECT_EQ(missing.exitCode, 2);
+    EXPECT_EQ(missing.err, "kvopt diff: Cannot read " + dir.str() + "/none.opt\n");
 }
 
 } // namespace
