@@ -16,7 +16,8 @@ if [ -n "$runs" ]; then
 fi
 
 # An #include of a header of src/sets from a room it builds on.
-sets=$(grep -rnE '^\s*#\s*include\s*[<"]sets/' optionsfile editors advanced shell runs)
+# Their ui/ folders are forms, which may show what sets make.
+sets=$(grep -rnE --exclude-dir=ui '^\s*#\s*include\s*[<"]sets/' optionsfile editors advanced shell runs)
 if [ -n "$sets" ]; then
     echo "These files of the rooms that scenario sets build on include a header of src/sets:"
     printf '%s\n' "$sets" | sed 's/^/    /'

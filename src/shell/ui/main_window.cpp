@@ -3,6 +3,8 @@
 #include "runs/model_run.h"
 #include "runs/ui/batch_window.h"
 #include "runs/ui/run_history_window.h"
+#include "sets/comparison.h"
+#include "sets/ui/comparison_window.h"
 #include "shell/editor_launch.h"
 #include "shell/file_commands.h"
 #include "shell/info_texts.h"
@@ -103,6 +105,11 @@ void KVGui::buildMenus() {
             [this] { file_save(session_); });
     connect(addItem(files, "MnuFiles_2", "Save &as...", true), &QAction::triggered, this,
             [this] { file_save_as(session_); });
+    connect(addItem(files, "MnuCompare", "Compare &With...", true), &QAction::triggered, this,
+            [this] {
+                if (const auto comparison = compare_with_file(session_))
+                    (new ComparisonWindow(*comparison, this))->show();
+            });
     recentMenu_ = files->addMenu("Recent &Files");
     recentMenu_->setObjectName("MenuRecent");
     recentMenu_->setToolTipsVisible(true);

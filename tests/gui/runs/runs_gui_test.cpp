@@ -173,6 +173,48 @@ private slots:
         qunsetenv("VISUAL");
     }
 
+    // File > Compare With... and the history's Compare with Current show a changed value in
+    // a window grouped by packet; Open as Run brings the run's file back as an untitled copy.
+    void compareWithAndTheKeptOptionsFile() {
+        Installation in;
+        in.start();
+        in.find<QAction>("MnuRun")->trigger();
+        const std::string title = in.session->scenario.title1str;
+        in.session->scenario.title1str = "CHANGED";
+        in.session->scenario.changed_options = true;
+        // The changed value, side by side, under its packet in the newest comparison window.
+        const auto shownChange = [&] {
+            const auto windows = in.window->findChildren<QTreeWidget*>("LstDifferences");
+            if (windows.isEmpty())
+                return QStringList();
+            const QTreeWidget* list = windows.last();
+            save_screenshot(list->window(), "compare-window");
+            const auto groups = list->findItems("/OPTIONS/", Qt::MatchExactly);
+            if (groups.size() != 1)
+                return QStringList();
+            const QTreeWidgetItem* row = groups[0]->child(0);
+            return QStringList{groups[0]->text(0), row->text(0), row->text(1), row->text(2)};
+        };
+
+        in.ui.answerFile(write_run_file(in, "other.opt"));
+        in.find<QAction>("MnuCompare")->trigger();
+        QCOMPARE(shownChange(),
+                 (QStringList{"/OPTIONS/", "title1str", "CHANGED", QString::fromStdString(title)}));
+        QVERIFY(in.ui.messages.empty());
+
+        in.find<QAction>("MnuHistory")->trigger();
+        in.find<QPushButton>("CmdCompare")->click();
+        QCOMPARE(shownChange(),
+                 (QStringList{"/OPTIONS/", "title1str", QString::fromStdString(title), "CHANGED"}));
+
+        const std::string original = read_file(in.model + "/test1.opt");
+        in.ui.answerYesNoCancel(Answer::No); // the unsaved change is left
+        in.find<QPushButton>("CmdOpenAsRun")->click();
+        QCOMPARE(in.session->scenario.title1str, title);
+        QCOMPARE(in.session->untitledCopyOf, in.model + "/test1.opt");
+        QCOMPARE(read_file(in.model + "/test1.opt"), original);
+    }
+
     // Closing the window during a run asks whether to stop it: No keeps the window and the
     // run, Yes stops the run and then ends the program.
     void closingDuringARunAsksFirst() {
