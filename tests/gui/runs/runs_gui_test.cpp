@@ -16,8 +16,11 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
+#include <QDialog>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -213,6 +216,36 @@ private slots:
         QCOMPARE(in.session->scenario.title1str, title);
         QCOMPARE(in.session->untitledCopyOf, in.model + "/test1.opt");
         QCOMPARE(read_file(in.model + "/test1.opt"), original);
+    }
+
+    // Add Variations writes a year-by-state set of the current file and lists it in the batch.
+    void addVariationsWritesAndListsASet() {
+        Installation in;
+        in.start();
+        in.find<QAction>("MnuBatch_0")->trigger();
+        QString count, focused;
+        QTimer::singleShot(0, [&] {
+            auto* form = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (form == nullptr)
+                return;
+            focused = form->focusWidget() ? form->focusWidget()->objectName() : "";
+            form->findChild<QComboBox*>("CboName_0")->setCurrentText("yearstr");
+            form->findChild<QLineEdit*>("TxtValues_0")->setText("2020..2030/10");
+            form->findChild<QLineEdit*>("TxtRegions")->setText("state=CA,TX");
+            count = form->findChild<QLabel*>("LblCount")->text();
+            save_screenshot(form, "variations-dialog");
+            form->findChild<QPushButton*>("CmdCreate")->click();
+        });
+        in.find<QPushButton>("CmdAddVariations")->click();
+        QCOMPARE(focused, QString("CboName_0"));
+        QCOMPARE(count, QString("4 files"));
+        QVERIFY(in.ui.messages.empty());
+        auto* list = in.window->findChild<QTreeWidget*>("LstBatch");
+        QCOMPARE(list->topLevelItemCount(), 4);
+        const std::string set = in.model + "/test1-set/";
+        QCOMPARE(list->topLevelItem(3)->text(0),
+                 QString::fromStdString(set + "test1-yearstr-2030-region-TX.opt"));
+        QVERIFY(fs::exists(set + "sweep.csv"));
     }
 
     // Closing the window during a run asks whether to stop it: No keeps the window and the
