@@ -28,6 +28,16 @@ const std::string& RecordSet::value(std::size_t row, std::string_view name) cons
     return rows.at(row).at(*col);
 }
 
+const std::string* ReferenceIndex::county(std::string_view fips) const {
+    const auto it = counties.find(lower(fips));
+    return it == counties.end() ? nullptr : &it->second;
+}
+
+const ReferenceIndex::Equipment* ReferenceIndex::equipmentOf(std::string_view scc) const {
+    const auto it = equipment.find(lower(scc));
+    return it == equipment.end() ? nullptr : &it->second;
+}
+
 namespace {
 
 // The path as it exists on disk when it names a file, also when its case differs (a

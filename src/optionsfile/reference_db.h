@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -51,12 +52,30 @@ private:
     std::string path_;
 };
 
+// The two tables as validation looks entries up in them: by FIPS code and by SCC, each key
+// in ASCII lower case (the tables compare without regard to it), the first row of a key kept,
+// as a query's first row would be.
+struct ReferenceIndex {
+    struct Equipment {
+        std::string scc, equip, engineType, classification;
+    };
+    std::unordered_map<std::string, std::string> counties; // the COUNTY of each FIPS
+    std::unordered_map<std::string, Equipment> equipment;
+
+    const std::string* county(std::string_view fips) const;
+    const Equipment* equipmentOf(std::string_view scc) const;
+};
+
 // The reference database: tables `Counties` and `Equipment Types`, read-only.
 class ReferenceDb {
 public:
     virtual ~ReferenceDb() = default;
     // Runs one query; throws ReferenceDbError.
     virtual RecordSet query(const JetQuery& query) = 0;
+    // The index of the two tables, made at the first call and kept with the database (so once
+    // per process while the file is unchanged); nullptr when this database has none, and
+    // validation then looks each entry up with a query.
+    virtual const ReferenceIndex* index() { return nullptr; }
 };
 
 // Opens the reference database of a model directory. An implementation may keep what it

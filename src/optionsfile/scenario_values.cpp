@@ -117,6 +117,24 @@ std::string set_scenario_value(Scenario& sc, std::string_view name, std::string_
     return "unknown scenario item: " + std::string(name);
 }
 
+std::optional<std::string> get_scenario_value(const Scenario& sc, std::string_view name) {
+    if (const auto it = text_items().find(name); it != text_items().end())
+        return sc.*(it->second.member);
+    if (const auto it = index_items().find(name); it != index_items().end())
+        return std::to_string(sc.*(it->second.member));
+    if (name.starts_with("runfiles.")) {
+        int slot = 0;
+        if (!parse_int(name.substr(9), slot) || slot < 0 || slot >= static_cast<int>(kRunFileCount))
+            return std::nullopt;
+        return sc.runfiles[static_cast<std::size_t>(slot)];
+    }
+    if (name == "bmy_on")
+        return sc.bmy_on ? "true" : "false";
+    if (name == "sources_on")
+        return sc.sources_on ? "true" : "false";
+    return std::nullopt;
+}
+
 std::vector<std::string> settable_scenario_names() {
     std::vector<std::string> names;
     for (const auto& [name, item] : text_items())

@@ -1,5 +1,7 @@
 #include "optionsfile/sqlite_reference_db.h"
 
+#include "shell/text.h"
+
 namespace kv {
 
 namespace {
@@ -76,6 +78,31 @@ RecordSet SqliteReferenceDb::query(const JetQuery& query) {
     if (rc != SQLITE_DONE)
         throw ReferenceDbError(sqlite3_errmsg(db_.get()), refdb_error_number(db_.get(), rc));
     return rs;
+}
+
+const ReferenceIndex* SqliteReferenceDb::index() {
+    std::call_once(indexOnce_, [this] {
+        try {
+            auto index = std::make_unique<ReferenceIndex>();
+            const RecordSet counties =
+                query(JetQuery("SELECT Counties.FIPS, Counties.COUNTY FROM Counties;"));
+            for (const auto& row : counties.rows)
+                index->counties.try_emplace(lower(row.at(0)), row.at(1));
+            const RecordSet equipment =
+                query(JetQuery("SELECT [Equipment Types].SCC, [Equipment Types].EQUIP, "
+                               "[Equipment Types].[Engine Type], "
+                               "[Equipment Types].Classification FROM [Equipment Types];"));
+            for (const auto& row : equipment.rows)
+                index->equipment.try_emplace(
+                    lower(row.at(0)),
+                    ReferenceIndex::Equipment{row.at(0), row.at(1), row.at(2), row.at(3)});
+            index_ = std::move(index);
+        } catch (const ReferenceDbError&) {
+            // Validation asks entry by entry, and reports what is wrong with the tables.
+            index_.reset();
+        }
+    });
+    return index_.get();
 }
 
 std::shared_ptr<SqliteReferenceDb> load_reference_db(const std::vector<TableSpec>& schema,

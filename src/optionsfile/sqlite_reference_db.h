@@ -29,6 +29,8 @@ public:
     // NULL as empty text. Throws ReferenceDbError (3078 missing table, 3061 unknown column,
     // 3075 syntax or bad Like pattern, 3027 a query that would write).
     RecordSet query(const JetQuery& query) override;
+    // Both tables read once, at the first call.
+    const ReferenceIndex* index() override;
 
     // Prepared statements kept at most; more distinct texts than this start the cache anew.
     static constexpr std::size_t kStatementCacheSize = 64;
@@ -39,6 +41,8 @@ private:
     std::mutex mutex_;
     SqliteHandle db_; // declared before the statements, so it is closed after them
     std::unordered_map<std::string, SqliteStatement> statements_;
+    std::once_flag indexOnce_;
+    std::unique_ptr<ReferenceIndex> index_; // null when the tables could not be read whole
 };
 
 // An in-memory reference database holding the tables of `schema`, read through `read`.

@@ -70,13 +70,20 @@ bool validate_region(Session& session) {
     // they are real regions the file asked for.
     std::vector<std::string> misfits;
     try {
+        // One look-up per entry: in the index when the database has one, else a query.
+        const ReferenceIndex* index = session.refdb->index();
         for (const auto& entry : sc.regions) {
             RegionCls& region = *entry;
-            const JetQuery query = region_query(region.code);
             const auto state = session.statelist.find(region.code.substr(0, 2));
             if (!state)
                 throw RunError(kInvalidProcedureCall);
-            const RecordSet rs = session.refdb->query(query);
+            RecordSet rs;
+            if (!index) {
+                rs = session.refdb->query(region_query(region.code));
+            } else if (const std::string* county = index->county(region.code)) {
+                rs.columns = {"COUNTY"};
+                rs.rows.push_back({*county});
+            }
             // A state's code names the whole state at every level: the county level also
             // takes whole states ("All California : 06000").
             if (!rs.empty() && region.code.size() >= 3 &&
@@ -111,16 +118,25 @@ bool validate_region(Session& session) {
 }
 
 std::optional<SourceEntry> check_scc(Session& session, const std::string& scc) {
-    const RecordSet rs = session.refdb->query(scc_query(scc));
-    if (rs.empty())
-        return std::nullopt;
-    const std::string& found = rs.value(0, "SCC");
-    if (found != scc)
+    ReferenceIndex::Equipment row;
+    if (const ReferenceIndex* index = session.refdb->index()) {
+        const ReferenceIndex::Equipment* found = index->equipmentOf(scc);
+        if (!found)
+            return std::nullopt;
+        row = *found;
+    } else {
+        const RecordSet rs = session.refdb->query(scc_query(scc));
+        if (rs.empty())
+            return std::nullopt;
+        row = {rs.value(0, "SCC"), rs.value(0, "EQUIP"), rs.value(0, "Engine Type"),
+               rs.value(0, "CLASSIFICATION")};
+    }
+    // The tables compare without regard to case; the code must be written as it is there.
+    if (row.scc != scc)
         return std::nullopt;
     SourceEntry entry;
-    entry.scc = SourceEntry::fixedScc(found);
-    entry.description = rs.value(0, "EQUIP") + " " + rs.value(0, "CLASSIFICATION") + " " +
-                        rs.value(0, "Engine Type");
+    entry.scc = SourceEntry::fixedScc(row.scc);
+    entry.description = row.equip + " " + row.classification + " " + row.engineType;
     return entry;
 }
 

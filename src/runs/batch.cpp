@@ -3,6 +3,7 @@
 #include "optionsfile/reader.h"
 #include "runs/batch_session.h"
 #include "runs/run_history.h"
+#include "shell/current_dir.h"
 #include "shell/session.h"
 #include "shell/status.h"
 #include "shell/text.h"
@@ -208,17 +209,8 @@ std::string file_sha256(const std::string& path) {
 }
 
 BatchFile read_batch_file(const BatchContext& context, const std::string& path) {
-    std::error_code ec;
-    const fs::path startDir = fs::current_path(ec);
     // Reading a file refreshes the status, which makes the model directory current.
-    struct RestoreCurrentDir {
-        const fs::path& dir;
-        ~RestoreCurrentDir() {
-            std::error_code ignored;
-            if (!dir.empty())
-                fs::current_path(dir, ignored);
-        }
-    } restore{startDir};
+    const KeepCurrentDir keepDir;
 
     BatchFile entry;
     entry.run.optionsFile = path;

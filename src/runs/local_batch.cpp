@@ -1,6 +1,7 @@
 #include "runs/local_batch.h"
 
 #include "runs/batch_session.h"
+#include "runs/kept_options.h"
 #include "runs/model_run.h"
 #include "runs/open_files.h"
 #include "runs/process_group.h"
@@ -126,7 +127,7 @@ struct LocalBatch::Impl {
         const auto failBeforeStart = [&](std::vector<std::string> messages) {
             facts.end = SystemClock::now();
             if (!facts.options)
-                facts.options = fingerprint_options_file(facts.optionsFile);
+                take_options_as_run(facts, context.stateDir);
             const LaunchResult notStarted;
             finish_batch_run(run, notStarted, 0);
             run.messages = std::move(messages);
@@ -149,7 +150,7 @@ struct LocalBatch::Impl {
         }
 
         const LaunchRequest request = model_launch_request(session);
-        facts.options = fingerprint_options_file(facts.optionsFile);
+        take_options_as_run(facts, context.stateDir);
         facts.start = SystemClock::now();
         auto process = std::make_unique<GroupProcess>(request, options.modelStdoutFd);
         if (!process->started()) {

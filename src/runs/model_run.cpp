@@ -1,5 +1,6 @@
 #include "runs/model_run.h"
 
+#include "runs/kept_options.h"
 #include "runs/run_history.h"
 #include "shell/current_dir.h"
 #include "shell/dialog_helpers.h"
@@ -97,7 +98,7 @@ RunReport run_model(Session& session, const RunOptions& options) {
             return;
         facts.end = std::chrono::system_clock::now();
         if (!facts.options)
-            facts.options = fingerprint_options_file(facts.optionsFile);
+            take_options_as_run(facts, session.stateDir);
         const std::filesystem::path file = run_history_file(session);
         report.record = run_record(facts, report.launch);
         const std::string error = append_run_record(file, *report.record);
@@ -127,7 +128,7 @@ RunReport run_model(Session& session, const RunOptions& options) {
         BusyPointer busy(session.ui);
         command = model_command(session);
         const LaunchRequest request = model_launch_request(session);
-        facts.options = fingerprint_options_file(facts.optionsFile);
+        take_options_as_run(facts, session.stateDir);
         facts.start = std::chrono::system_clock::now();
         report.launch = session.launcher.runAndWait(request);
         if (!report.launch.started)

@@ -287,6 +287,7 @@ RunRecord run_record(const RunFacts& facts, const LaunchResult& launch) {
     r.optionsFile = facts.optionsFile;
     if (facts.options)
         r.options = *facts.options;
+    r.optionsKept = facts.optionsKept;
     r.model = facts.model;
     const LaunchEnding ending = launch_ending(launch);
     r.outcome = ending.outcome;
@@ -310,6 +311,8 @@ std::string history_line(const RunRecord& r) {
     put_name(j, "options_file", r.optionsFile);
     j["options_sha256"] = r.options.sha256;
     j["options_sha256_no_header"] = r.options.sha256NoHeader;
+    if (!r.optionsKept.empty())
+        j["options_kept"] = r.optionsKept;
     put_name(j, "model", r.model);
     j["outcome"] = outcome_text(r.outcome);
     j["exit_status"] = r.exitStatus ? json(*r.exitStatus) : json(nullptr);
@@ -340,6 +343,7 @@ std::optional<RunRecord> parse_history_line(std::string_view line) {
         r.durationSeconds = d->get<double>();
     r.options.sha256 = string_of(j, "options_sha256");
     r.options.sha256NoHeader = string_of(j, "options_sha256_no_header");
+    r.optionsKept = string_of(j, "options_kept");
     r.model = name_of(j, "model");
     r.exitStatus = optional_of<int>(j, "exit_status");
     r.signal = optional_of<int>(j, "signal");

@@ -66,7 +66,8 @@ struct RunRecord {
     double durationSeconds = 0;
     std::string optionsFile; // full path
     OptionsFingerprint options;
-    std::string model; // the executable's full path
+    std::string optionsKept; // "runs/options/<sha256>.opt" in the state directory; empty: none
+    std::string model;       // the executable's full path
     HistoryOutcome outcome = HistoryOutcome::NotStarted;
     std::optional<int> exitStatus;
     std::optional<int> signal;
@@ -82,6 +83,7 @@ struct RunFacts {
     std::chrono::system_clock::time_point end;
     std::string optionsFile;
     std::optional<OptionsFingerprint> options; // as run: taken right before the start
+    std::string optionsKept;                   // its copy (see runs/kept_options.h)
     std::string model;
     std::string messageFile;
     std::string outputFile;

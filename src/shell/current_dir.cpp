@@ -23,4 +23,15 @@ bool make_program_dir_current(const Session& session) {
     return make_current(session.programDir.string());
 }
 
+KeepCurrentDir::KeepCurrentDir() {
+    std::error_code ec;
+    dir_ = std::filesystem::current_path(ec);
+}
+
+KeepCurrentDir::~KeepCurrentDir() {
+    std::error_code ignored;
+    if (!dir_.empty())
+        std::filesystem::current_path(dir_, ignored);
+}
+
 } // namespace kv

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <string>
 
 namespace kv {
@@ -13,5 +14,18 @@ bool make_current(const std::string& dir);
 
 // Makes the program's own directory current.
 bool make_program_dir_current(const Session& session);
+
+// Puts the process's current directory back as it was when this was made: for work that reads
+// options files (which makes the model directory current) on behalf of somebody else.
+class KeepCurrentDir {
+public:
+    KeepCurrentDir();
+    ~KeepCurrentDir();
+    KeepCurrentDir(const KeepCurrentDir&) = delete;
+    KeepCurrentDir& operator=(const KeepCurrentDir&) = delete;
+
+private:
+    std::filesystem::path dir_;
+};
 
 } // namespace kv

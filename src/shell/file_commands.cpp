@@ -91,6 +91,24 @@ std::string output_directory(const PathRules& rules, const std::string& newoptdi
     return newoptdir;
 }
 
+void name_outputs_after_new_file(Scenario& sc, const PathRules& rules) {
+    const std::string outputs = output_directory(rules, sc.newoptdir);
+    const std::string base = sc.newoptfile.substr(0, sc.newoptfile.find('.') + 1);
+    sc.msgfile = base + "MSG";
+    sc.outfile = base + "OUT";
+    sc.msgdir = outputs;
+    sc.outdir = outputs;
+    sc.runfiles[kMessage] = rules.join(sc.msgdir, sc.msgfile);
+    sc.runfiles[kOutputData] = rules.join(sc.outdir, sc.outfile);
+    if (sc.bmy_on) {
+        sc.runfiles[kExhaustBmyOut] = format::by_model_year_path(sc.runfiles[kOutputData], "BMX");
+        sc.runfiles[kEvapBmyOut] = format::by_model_year_path(sc.runfiles[kOutputData], "BMV");
+    } else {
+        sc.runfiles[kExhaustBmyOut].clear();
+        sc.runfiles[kEvapBmyOut].clear();
+    }
+}
+
 bool same_file(const PathRules& rules, const std::string& a, const std::string& b) {
     if (a == b)
         return true;
@@ -234,23 +252,7 @@ CommandOutcome save_as(Session& session) {
 
         {
             BusyPointer busy(session.ui);
-            const std::string outputs = output_directory(session.rules, sc.newoptdir);
-            const std::string base = sc.newoptfile.substr(0, sc.newoptfile.find('.') + 1);
-            sc.msgfile = base + "MSG";
-            sc.outfile = base + "OUT";
-            sc.msgdir = outputs;
-            sc.outdir = outputs;
-            sc.runfiles[kMessage] = session.join(sc.msgdir, sc.msgfile);
-            sc.runfiles[kOutputData] = session.join(sc.outdir, sc.outfile);
-            if (sc.bmy_on) {
-                sc.runfiles[kExhaustBmyOut] =
-                    format::by_model_year_path(sc.runfiles[kOutputData], "BMX");
-                sc.runfiles[kEvapBmyOut] =
-                    format::by_model_year_path(sc.runfiles[kOutputData], "BMV");
-            } else {
-                sc.runfiles[kExhaustBmyOut].clear();
-                sc.runfiles[kEvapBmyOut].clear();
-            }
+            name_outputs_after_new_file(sc, session.rules);
             if (!newoptions(session)) {
                 before.restore(sc);
                 throw ReportedFailure("the options file was not written");

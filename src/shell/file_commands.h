@@ -11,6 +11,7 @@ namespace kv {
 
 class Session;
 struct PathRules;
+struct Scenario;
 
 enum class CommandOutcome {
     Done,
@@ -62,6 +63,11 @@ FileDialogRequest file_menu_request(const Session& session, std::string title,
 // Where Save as puts the message and output data files: the "outputs" directory under the
 // new file's directory when there is one, else that directory itself.
 std::string output_directory(const PathRules& rules, const std::string& newoptdir);
+
+// Save as's names for the message and output data files of the new file `newoptdir`/
+// `newoptfile`: its name up to its first "." followed by "MSG" and "OUT", in
+// output_directory; the by-model-year files beside the output data file when they are on.
+void name_outputs_after_new_file(Scenario& scenario, const PathRules& rules);
 
 // True when both paths name the same file: the same text, the same text but for case where
 // the file system ignores case, or one existing file reached two ways.

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Guards the rooms of src/: the options file and the dialogs' logic never reach into the
-# running of models (src/runs), and only the ui/ folders and src/app see Qt.
+# running of models (src/runs), nothing that scenario sets (src/sets) build on reaches into
+# them, and only the ui/ folders and src/app see Qt.
 # Usage: check-rooms.sh SOURCE_DIR
 set -uo pipefail
 cd "$1/src" || exit 2
@@ -11,6 +12,15 @@ runs=$(grep -rnE '^\s*#\s*include\s*[<"]runs/' optionsfile editors advanced)
 if [ -n "$runs" ]; then
     echo "These files of the options file or the dialogs include a header of src/runs:"
     printf '%s\n' "$runs" | sed 's/^/    /'
+    status=1
+fi
+
+# An #include of a header of src/sets from a room it builds on.
+# Their ui/ folders are forms, which may show what sets make.
+sets=$(grep -rnE --exclude-dir=ui '^\s*#\s*include\s*[<"]sets/' optionsfile editors advanced shell runs)
+if [ -n "$sets" ]; then
+    echo "These files of the rooms that scenario sets build on include a header of src/sets:"
+    printf '%s\n' "$sets" | sed 's/^/    /'
     status=1
 fi
 

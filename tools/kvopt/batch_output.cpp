@@ -72,19 +72,28 @@ void print_preflight(std::ostream& out, const kv::BatchPreflight& preflight,
                                                messages.front()) != preflight.errors.end()))
             continue;
         out << "Refused: " << kv::batch_shown_path(file.run.optionsFile, relativeTo) << '\n';
-        // Each message indented under its file, its later lines too ("... packet in the
-        // options file.\nThe options file is corrupted."); a name in a line is shown escaped.
-        for (const std::string& message : messages) {
-            for (std::size_t from = 0, at = 0; at != std::string::npos; from = at + 1) {
-                at = message.find('\n', from);
-                out << "  " << kv::escape_control_characters(message.substr(from, at - from))
-                    << '\n';
-            }
-        }
+        // "... packet in the options file.\nThe options file is corrupted."
+        print_messages_indented(out, messages);
     }
     for (const std::string& error : preflight.errors)
         out << error << '\n';
     out.flush();
+}
+
+void print_messages_indented(std::ostream& out, const std::vector<std::string>& messages) {
+    for (const std::string& message : messages) {
+        for (std::size_t from = 0, at = 0; at != std::string::npos; from = at + 1) {
+            at = message.find('\n', from);
+            out << "  " << kv::escape_control_characters(message.substr(from, at - from)) << '\n';
+        }
+    }
+}
+
+void print_command_error(std::ostream& out, std::string_view command, const std::string& error) {
+    const auto eol = error.find('\n');
+    out << "kvopt " << command << ": " << error.substr(0, eol) << '\n';
+    if (eol != std::string::npos)
+        print_messages_indented(out, {error.substr(eol + 1)});
 }
 
 void BatchProgressPrinter::finish() {

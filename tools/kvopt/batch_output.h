@@ -8,6 +8,7 @@
 #include <iosfwd>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kv {
@@ -44,6 +45,14 @@ std::optional<CheckedBatch> check_batch(const Globals& globals, const BatchArgs&
 // messages, then why the whole batch is refused when it is.
 void print_preflight(std::ostream& out, const kv::BatchPreflight& preflight,
                      const std::filesystem::path& relativeTo);
+
+// Each message indented under the line that names its file, its later lines too; a name in a
+// line is shown escaped.
+void print_messages_indented(std::ostream& out, const std::vector<std::string>& messages);
+
+// An error of a command: "kvopt COMMAND: " and its first line, then its later lines (the
+// messages that explain it) indented.
+void print_command_error(std::ostream& out, std::string_view command, const std::string& error);
 
 // A batch's progress on a stream (standard error): on a terminal one line redrawn in place
 // (done, running, failed, elapsed, time left), otherwise one line per finished run (files

@@ -37,7 +37,11 @@ void register_options_commands(CLI::App& app, Globals& globals);
 void register_refdb_commands(CLI::App& app, Globals& globals);
 // run, history
 void register_run_commands(CLI::App& app, Globals& globals);
+// history show, restore, diff, prune
+void add_history_subcommands(CLI::App& history, Globals& globals);
 // batch; answers the subcommand, so other ways of running a batch can add their options
 CLI::App* register_batch_commands(CLI::App& app, Globals& globals);
+// sweep, diff
+void register_set_commands(CLI::App& app, Globals& globals);
 
 } // namespace kvopt

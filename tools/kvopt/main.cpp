@@ -24,6 +24,7 @@ int main(int argc, char** argv) {
     kvopt::register_refdb_commands(app, globals);
     kvopt::register_run_commands(app, globals);
     kvopt::register_batch_commands(app, globals);
+    kvopt::register_set_commands(app, globals);
 
     try {
         app.parse(argc, argv);

@@ -1,14 +1,13 @@
 #include "cli_session.h"
 #include "commands.h"
-#include "dialog_checks.h"
 #include "factor_files_option.h"
 #include "file_list_options.h"
 #include "optionsfile/reader.h"
 #include "optionsfile/scenario_values.h"
 #include "optionsfile/writer.h"
 #include "region_option.h"
-#include "runfile_checks.h"
 #include "scenario_json.h"
+#include "sets/scenario_edits.h"
 #include "sources_option.h"
 
 #include <iostream>
@@ -53,15 +52,10 @@ void run_check(const Globals& globals, const OptionsArgs& args, int& exitCode) {
 void run_save(const Globals& globals, const OptionsArgs& args, int& exitCode) {
     CliSession cli(globals);
     kv::Scenario& sc = cli.session->scenario;
+    kv::ScenarioEdits edits{args.sets, std::nullopt};
     // The values are checked before anything is read, so a typing error costs nothing.
-    for (const std::string& assignment : args.sets) {
-        const auto eq = assignment.find('=');
-        kv::Scenario probe;
-        const std::string error = eq == std::string::npos
-                                      ? "--set takes NAME=VALUE"
-                                      : kv::set_scenario_value(probe, assignment.substr(0, eq),
-                                                               assignment.substr(eq + 1));
-        if (!error.empty()) {
+    for (const std::string& assignment : edits.sets) {
+        if (const std::string error = kv::assignment_error(assignment); !error.empty()) {
             std::cerr << "kvopt save: " << error << '\n';
             exitCode = kUsage;
             return;
@@ -72,11 +66,10 @@ void run_save(const Globals& globals, const OptionsArgs& args, int& exitCode) {
         exitCode = kUsage;
         return;
     }
-    std::optional<RegionRequest> region;
     if (!args.region.empty()) {
         std::string error;
-        region = parse_region_option(args.region, error);
-        if (!region) {
+        edits.region = kv::parse_region_request(args.region, error);
+        if (!edits.region) {
             std::cerr << "kvopt save: " << error << '\n';
             exitCode = kUsage;
             return;
@@ -87,45 +80,17 @@ void run_save(const Globals& globals, const OptionsArgs& args, int& exitCode) {
         exitCode = kUsage;
         return;
     }
-    std::vector<std::string> sets = args.sets;
-    if (!take_altitude_as_the_dialog_does(sets)) {
+    if (const std::string error = kv::take_altitude_as_the_dialog_does(edits.sets);
+        !error.empty()) {
+        std::cerr << "kvopt save: " << error << '\n';
         exitCode = kRefused;
         return;
     }
-    if (!read_current(cli, args.file)) {
-        exitCode = kRefused;
-        return;
-    }
-    for (const std::string& assignment : sets) {
-        const auto eq = assignment.find('=');
-        const std::string name = assignment.substr(0, eq);
-        const std::string value = assignment.substr(eq + 1);
-        // A level is chosen in the Region dialog, whose level change keeps the entries and
-        // the file lists in step with it.
-        if (name == "regionlevel")
-            apply_region_level(*cli.session, static_cast<std::int16_t>(std::stoi(value)));
-        else
-            kv::set_scenario_value(sc, name, value);
-    }
-    // The values set go through the OK of the dialogs that edit them.
-    if (!run_file_dialogs_accept(*cli.session, sets, !args.noCheck) ||
-        (!args.noCheck && !dialog_checks_pass(*cli.session, sets))) {
-        exitCode = kRefused;
-        return;
-    }
-    if (region && !apply_region_option(*cli.session, *region)) {
-        exitCode = kRefused;
-        return;
-    }
-    if (!apply_sources_actions(*cli.session, *sources)) {
-        exitCode = kRefused;
-        return;
-    }
-    if (!apply_factor_files(*cli.session, *factorFiles, !args.noCheck)) {
-        exitCode = kRefused;
-        return;
-    }
-    if (!apply_file_list_options(*cli.session, args.fileLists, !args.noCheck, globals)) {
+    if (!read_current(cli, args.file) ||
+        !kv::apply_scenario_edits(*cli.session, edits, !args.noCheck) ||
+        !apply_sources_actions(*cli.session, *sources) ||
+        !apply_factor_files(*cli.session, *factorFiles, !args.noCheck) ||
+        !apply_file_list_options(*cli.session, args.fileLists, !args.noCheck, globals)) {
         exitCode = kRefused;
         return;
     }

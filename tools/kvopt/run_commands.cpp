@@ -213,8 +213,12 @@ void register_run_commands(CLI::App& app, Globals& globals) {
     history->add_option("--since", historyArgs->since,
                         "List the runs started at DATE or later: YYYY-MM-DD or "
                         "YYYY-MM-DDTHH:MM[:SS], local time");
-    history->callback(
-        [&globals, historyArgs] { run_history(globals, *historyArgs, globals.exitCode); });
+    add_history_subcommands(*history, globals);
+    history->require_subcommand(0, 1);
+    history->callback([&globals, historyArgs, history] {
+        if (history->get_subcommands().empty())
+            run_history(globals, *historyArgs, globals.exitCode);
+    });
 }
 
 } // namespace kvopt

@@ -1,5 +1,6 @@
 #include "runs/ui/batch_window.h"
 
+#include "sets/ui/variations_form.h"
 #include "shell/ui/center_form.h"
 
 #include <QCloseEvent>
@@ -60,7 +61,15 @@ BatchWindow::BatchWindow(Session& session, const EditorEnvironment& editors, QWi
 
     add_ = button("CmdAdd", "&Add...", this);
     addFolder_ = button("CmdAddFolder", "Add &folder...", this);
+    addVariations_ = button("CmdAddVariations", "Add &Variations...", this);
     remove_ = button("CmdRemove", "Re&move", this);
+    connect(addVariations_, &QPushButton::clicked, this, [this, s = &session] {
+        VariationsForm form(*s, this);
+        if (form.exec() == QDialog::Accepted) {
+            runner_.add(form.written());
+            refresh();
+        }
+    });
     connect(add_, &QPushButton::clicked, this, [this] {
         runner_.addFiles();
         refresh();
@@ -97,6 +106,7 @@ BatchWindow::BatchWindow(Session& session, const EditorEnvironment& editors, QWi
     auto* listButtons = new QVBoxLayout;
     listButtons->addWidget(add_);
     listButtons->addWidget(addFolder_);
+    listButtons->addWidget(addVariations_);
     listButtons->addWidget(remove_);
     listButtons->addStretch();
     auto* top = new QHBoxLayout;
@@ -211,6 +221,7 @@ void BatchWindow::refreshButtons() {
     const bool running = runner_.running();
     add_->setEnabled(!running);
     addFolder_->setEnabled(!running);
+    addVariations_->setEnabled(!running);
     remove_->setEnabled(!running && !list_->selectedItems().isEmpty());
     parallel_->setEnabled(!running);
     run_->setEnabled(!running && !runner_.files().empty());

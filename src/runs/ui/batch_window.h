@@ -44,6 +44,7 @@ private:
     QTreeWidget* list_ = nullptr;
     QPushButton* add_ = nullptr;
     QPushButton* addFolder_ = nullptr;
+    QPushButton* addVariations_ = nullptr;
     QPushButton* remove_ = nullptr;
     QSpinBox* parallel_ = nullptr;
     QPushButton* run_ = nullptr;

@@ -1,12 +1,16 @@
 #include "runs/ui/run_history_window.h"
 
 #include "runs/run_history.h"
+#include "sets/comparison.h"
+#include "sets/ui/comparison_window.h"
 #include "shell/dialog_helpers.h"
 #include "shell/editor_launch.h"
 #include "shell/session.h"
 #include "shell/ui/center_form.h"
 
+#include <QHBoxLayout>
 #include <QHeaderView>
+#include <QPushButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -16,6 +20,7 @@ namespace {
 
 enum Column { Time, OptionsFile, Duration, Outcome, Note };
 constexpr int kMessageFileRole = Qt::UserRole;
+constexpr int kRunIdRole = Qt::UserRole + 1;
 
 } // namespace
 
@@ -35,6 +40,17 @@ RunHistoryWindow::RunHistoryWindow(Session& session, const EditorEnvironment& ed
     connect(list_, &QTreeWidget::itemDoubleClicked, this,
             [this](QTreeWidgetItem* item) { openMessageFile(item); });
     layout->addWidget(list_);
+    auto* buttons = new QHBoxLayout;
+    auto* compare = new QPushButton("&Compare with Current", this);
+    compare->setObjectName("CmdCompare");
+    connect(compare, &QPushButton::clicked, this, &RunHistoryWindow::compareWithCurrent);
+    auto* open = new QPushButton("&Open as Run", this);
+    open->setObjectName("CmdOpenAsRun");
+    connect(open, &QPushButton::clicked, this, &RunHistoryWindow::openAsRun);
+    buttons->addWidget(compare);
+    buttons->addWidget(open);
+    buttons->addStretch();
+    layout->addLayout(buttons);
     resize(820, 360);
     reload();
     center_form(*this);
@@ -54,7 +70,10 @@ void RunHistoryWindow::reload() {
         if (row.optionsChanged)
             item->setText(Note, QString::fromStdString(std::string(kOptionsChangedNote)));
         item->setData(Time, kMessageFileRole, QString::fromStdString(row.messageFile));
+        item->setData(Time, kRunIdRole, QString::fromStdString(row.id));
     }
+    if (list_->topLevelItemCount() > 0)
+        list_->setCurrentItem(list_->topLevelItem(0));
     for (int c = Time; c < Note; ++c)
         list_->resizeColumnToContents(c);
 }
@@ -64,6 +83,25 @@ void RunHistoryWindow::openMessageFile(QTreeWidgetItem* item) {
         return;
     open_run_message_file(session_, editors_,
                           item->data(Time, kMessageFileRole).toString().toStdString());
+}
+
+std::optional<RunRecord> RunHistoryWindow::selectedRun() const {
+    const QTreeWidgetItem* item = list_->currentItem();
+    if (item == nullptr)
+        return std::nullopt;
+    return history_run(session_, item->data(Time, kRunIdRole).toString().toStdString());
+}
+
+void RunHistoryWindow::compareWithCurrent() {
+    if (const auto run = selectedRun()) {
+        if (const auto comparison = compare_run_with_current(session_, *run))
+            (new ComparisonWindow(*comparison, parentWidget()))->show();
+    }
+}
+
+void RunHistoryWindow::openAsRun() {
+    if (const auto run = selectedRun())
+        open_run_as_untitled(session_, *run);
 }
 
 } // namespace kv

@@ -4,6 +4,8 @@
 #include "runs/ui/batch_window.h"
 #include "runs/ui/run_history_window.h"
 #include "shell/demo_copy.h"
+#include "sets/comparison.h"
+#include "sets/ui/comparison_window.h"
 #include "shell/editor_launch.h"
 #include "shell/file_commands.h"
 #include "shell/info_texts.h"
@@ -105,6 +107,11 @@ void KVGui::buildMenus() {
             [this] { file_save(session_); });
     connect(addItem(files, "MnuFiles_2", "Save &as...", true), &QAction::triggered, this,
             [this] { file_save_as(session_); });
+    connect(addItem(files, "MnuCompare", "Compare &With...", true), &QAction::triggered, this,
+            [this] {
+                if (const auto comparison = compare_with_file(session_))
+                    (new ComparisonWindow(*comparison, this))->show();
+            });
     recentMenu_ = files->addMenu("Recent &Files");
     recentMenu_->setObjectName("MenuRecent");
     recentMenu_->setToolTipsVisible(true);

@@ -16,8 +16,11 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
+#include <QDialog>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -171,6 +174,78 @@ private slots:
         emit list->itemDoubleClicked(list->topLevelItem(0), 0);
         QTRY_COMPARE(read_file(record), in.model + "/outputs/test1.msg\n");
         qunsetenv("VISUAL");
+    }
+
+    // File > Compare With... and the history's Compare with Current show a changed value in
+    // a window grouped by packet; Open as Run brings the run's file back as an untitled copy.
+    void compareWithAndTheKeptOptionsFile() {
+        Installation in;
+        in.start();
+        in.find<QAction>("MnuRun")->trigger();
+        const std::string title = in.session->scenario.title1str;
+        in.session->scenario.title1str = "CHANGED";
+        in.session->scenario.changed_options = true;
+        // The changed value, side by side, under its packet in the newest comparison window.
+        const auto shownChange = [&] {
+            const auto windows = in.window->findChildren<QTreeWidget*>("LstDifferences");
+            if (windows.isEmpty())
+                return QStringList();
+            const QTreeWidget* list = windows.last();
+            save_screenshot(list->window(), "compare-window");
+            const auto groups = list->findItems("/OPTIONS/", Qt::MatchExactly);
+            if (groups.size() != 1)
+                return QStringList();
+            const QTreeWidgetItem* row = groups[0]->child(0);
+            return QStringList{groups[0]->text(0), row->text(0), row->text(1), row->text(2)};
+        };
+
+        in.ui.answerFile(write_run_file(in, "other.opt"));
+        in.find<QAction>("MnuCompare")->trigger();
+        QCOMPARE(shownChange(),
+                 (QStringList{"/OPTIONS/", "title1str", "CHANGED", QString::fromStdString(title)}));
+        QVERIFY(in.ui.messages.empty());
+
+        in.find<QAction>("MnuHistory")->trigger();
+        in.find<QPushButton>("CmdCompare")->click();
+        QCOMPARE(shownChange(),
+                 (QStringList{"/OPTIONS/", "title1str", QString::fromStdString(title), "CHANGED"}));
+
+        const std::string original = read_file(in.model + "/test1.opt");
+        in.ui.answerYesNoCancel(Answer::No); // the unsaved change is left
+        in.find<QPushButton>("CmdOpenAsRun")->click();
+        QCOMPARE(in.session->scenario.title1str, title);
+        QCOMPARE(in.session->untitledCopyOf, in.model + "/test1.opt");
+        QCOMPARE(read_file(in.model + "/test1.opt"), original);
+    }
+
+    // Add Variations writes a year-by-state set of the current file and lists it in the batch.
+    void addVariationsWritesAndListsASet() {
+        Installation in;
+        in.start();
+        in.find<QAction>("MnuBatch_0")->trigger();
+        QString count, focused;
+        QTimer::singleShot(0, [&] {
+            auto* form = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (form == nullptr)
+                return;
+            focused = form->focusWidget() ? form->focusWidget()->objectName() : "";
+            form->findChild<QComboBox*>("CboName_0")->setCurrentText("yearstr");
+            form->findChild<QLineEdit*>("TxtValues_0")->setText("2020..2030/10");
+            form->findChild<QLineEdit*>("TxtRegions")->setText("state=CA,TX");
+            count = form->findChild<QLabel*>("LblCount")->text();
+            save_screenshot(form, "variations-dialog");
+            form->findChild<QPushButton*>("CmdCreate")->click();
+        });
+        in.find<QPushButton>("CmdAddVariations")->click();
+        QCOMPARE(focused, QString("CboName_0"));
+        QCOMPARE(count, QString("4 files"));
+        QVERIFY(in.ui.messages.empty());
+        auto* list = in.window->findChild<QTreeWidget*>("LstBatch");
+        QCOMPARE(list->topLevelItemCount(), 4);
+        const std::string set = in.model + "/test1-set/";
+        QCOMPARE(list->topLevelItem(3)->text(0),
+                 QString::fromStdString(set + "test1-yearstr-2030-region-TX.opt"));
+        QVERIFY(fs::exists(set + "sweep.csv"));
     }
 
     // Closing the window during a run asks whether to stop it: No keeps the window and the

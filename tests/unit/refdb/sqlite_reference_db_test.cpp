@@ -94,6 +94,37 @@ TEST_F(DemoQueries, EveryLookUpAgreesWhereverTheDataCameFrom) {
     }
 }
 
+// Validation looks entries up in the index: it must answer every code as the query does,
+// found or not, whatever the case of its letters.
+TEST_F(DemoQueries, TheIndexAnswersAsTheLookUpQueries) {
+    const ReferenceIndex* index = db_->index();
+    ASSERT_NE(index, nullptr);
+    EXPECT_EQ(db_->index(), index); // made once
+    std::vector<std::string> codes = {"99999", "6037", "06037 ", "", "0603#"};
+    for (const auto& row : test::demo_table("Counties").rows)
+        codes.push_back(row[0]);
+    for (const std::string& code : codes) {
+        const RecordSet rs = db_->query(region_lookup(code));
+        const std::string* county = index->county(code);
+        EXPECT_EQ(county ? std::vector<std::string>{*county} : std::vector<std::string>{},
+                  rs.empty() ? std::vector<std::string>{} : rs.rows.at(0))
+            << code;
+    }
+    std::vector<std::string> sccs = {"2270002001", "227000200", "2270002000 ", "22700a2000"};
+    for (const auto& row : test::demo_table("Equipment Types").rows)
+        sccs.push_back(row[0]);
+    for (const std::string& scc : sccs) {
+        const RecordSet rs = db_->query(scc_lookup(scc));
+        const ReferenceIndex::Equipment* found = index->equipmentOf(scc);
+        ASSERT_EQ(found != nullptr, !rs.empty()) << scc;
+        if (found) {
+            EXPECT_EQ((std::vector<std::string>{found->scc, found->equip, found->engineType,
+                                                found->classification}),
+                      rs.rows.at(0));
+        }
+    }
+}
+
 TEST_F(DemoQueries, SccLookupReturnsTheFourColumnsInQueryOrder) {
     const RecordSet rs = db_->query(scc_lookup("2270002000"));
     EXPECT_EQ(rs.columns,

@@ -1,3 +1,4 @@
+#include "runs/kept_options.h"
 #include "runs/model_run.h"
 #include "runs/run_history.h"
 #include "support/shell_fixture.h"
@@ -150,6 +151,30 @@ TEST_F(RunHistoryTest, ChangedSinceComparesTheContentNotTheSaveTime) {
     writeFile("runs/a.opt", "Written by Kelvaro interface at 1/4/2026 9:15:00 PM\r\n" + body);
     r.options.sha256NoHeader.clear();
     EXPECT_TRUE(options_changed_since(r));
+}
+
+// A history line edited by hand cannot make show, restore or prune reach another file.
+TEST(KeptOptions, OnlyANameThisProgramMakesLeadsToACopy) {
+    const std::string hash(64, 'a');
+    struct Case {
+        std::string kept;
+        bool leads;
+    };
+    const Case cases[] = {
+        {"runs/options/" + hash + ".opt", true},
+        {"", false},
+        {"runs/options/../../" + hash.substr(6) + ".opt", false},
+        {"runs/options/" + std::string(64, 'A') + ".opt", false},
+        {"/etc/" + hash + ".opt", false},
+        {"runs/options/" + hash + ".txt", false},
+    };
+    for (const Case& c : cases) {
+        RunRecord r;
+        r.optionsKept = c.kept;
+        EXPECT_EQ(kept_options_path("/state", r),
+                  c.leads ? fs::path("/state/runs/options/" + hash + ".opt") : fs::path())
+            << c.kept;
+    }
 }
 
 TEST_F(RunHistoryTest, DamagedLinesAreSkippedAndRunsListedNewestFirst) {
