@@ -220,6 +220,12 @@ std::string BatchRunner::progressText() const {
                           : batch_progress_line(batch_->progress());
 }
 
+std::optional<EndNotice> BatchRunner::endNotice() const {
+    if (!batch_ || !batch_->over())
+        return std::nullopt;
+    return batch_end_notice(batch_->runs(), batch_->progress().elapsedSeconds);
+}
+
 bool BatchRunner::mayClose() {
     if (check_)
         stop(); // nothing has started: nothing to ask

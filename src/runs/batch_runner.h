@@ -1,9 +1,11 @@
 #pragma once
 
 #include "runs/batch.h"
+#include "runs/end_notice.h"
 
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -76,6 +78,9 @@ public:
     BatchProgress progress() const;
     std::string progressText() const;
     const std::string& batchId() const { return batchId_; }
+    // The batch that is over: how long it took and how it ended, for the desktop; none while
+    // it runs or when no batch ran.
+    std::optional<EndNotice> endNotice() const;
 
     // Closing the window: true when it may close now. During a batch it asks
     // kStopBatchQuestion: Yes stops the batch (the window closes once it is over: call

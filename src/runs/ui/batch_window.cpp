@@ -1,5 +1,6 @@
 #include "runs/ui/batch_window.h"
 
+#include "runs/ui/desktop_notice.h"
 #include "sets/ui/variations_form.h"
 #include "shell/ui/center_form.h"
 
@@ -155,6 +156,8 @@ void BatchWindow::tick() {
     if (!runner_.running()) {
         timer_->stop();
         refresh();
+        if (const auto notice = runner_.endNotice())
+            notice_end(this, *notice);
         if (runner_.closeWhenOver())
             close();
     }

@@ -2,10 +2,11 @@
 
 #include "runs/model_run.h"
 #include "runs/ui/batch_window.h"
+#include "runs/ui/desktop_notice.h"
 #include "runs/ui/run_history_window.h"
-#include "shell/demo_copy.h"
 #include "sets/comparison.h"
 #include "sets/ui/comparison_window.h"
+#include "shell/demo_copy.h"
 #include "shell/editor_launch.h"
 #include "shell/file_commands.h"
 #include "shell/info_texts.h"
@@ -409,10 +410,12 @@ void KVGui::fillRecentMenu() {
 
 void KVGui::runModel() {
     setRunning(true);
-    run_model(session_);
+    const RunReport report = run_model(session_);
     if (ended_)
         return;
     setRunning(false);
+    if (report.record)
+        notice_end(this, run_end_notice(*report.record));
     if (endAfterRun_) {
         Fini();
         return;

@@ -1,4 +1,5 @@
 #include "runs/batch.h"
+#include "runs/end_notice.h"
 #include "runs/local_batch.h"
 #include "runs/process_group.h"
 #include "runs/run_history.h"
@@ -405,6 +406,28 @@ TEST(BatchSummary, TableJsonProgressAndExitStatus) {
     EXPECT_EQ(batch_exit_status({ok, running}, 0), 1);
     EXPECT_EQ(batch_exit_status({ok}, SIGINT), 130);
     EXPECT_EQ(batch_exit_status({ok}, SIGTERM), 143);
+
+    // The desktop's word at a long batch's end counts as the window's last line does.
+    EXPECT_EQ(batch_end_notice({ok, ok, failed}, 95).text, "Batch finished: 2 ok, 1 failed");
+    EXPECT_EQ(batch_end_notice({ok, stopped}, 95).text,
+              "Batch finished: 1 ok, 0 failed, 1 stopped");
+    EXPECT_TRUE(end_notice_due(batch_end_notice({ok}, 95), false));
+}
+
+// The desktop's word at a run's end: only for work that took over 30 s while the program was not
+// looked at, in the words the user reads in the notification.
+TEST(EndNotice, SaysHowARunEndedAndOnlyWhenItIsDue) {
+    RunRecord run;
+    run.optionsFile = "/home/ana/runs/demo.opt";
+    run.outcome = HistoryOutcome::Ok;
+    run.end = "2026-07-12T12:41:09+02:00";
+    run.durationSeconds = 31;
+    const EndNotice ranLong = run_end_notice(run);
+    EXPECT_EQ(ranLong.text, "Run finished: demo.opt, ok, 12:41");
+    EXPECT_TRUE(end_notice_due(ranLong, false));
+    EXPECT_FALSE(end_notice_due(ranLong, true));
+    run.durationSeconds = 30;
+    EXPECT_FALSE(end_notice_due(run_end_notice(run), false));
 }
 
 TEST(BatchFiles, FoldersGiveTheirOptionsFilesSorted) {
