@@ -128,6 +128,14 @@ std::optional<std::string> expand_pattern(std::string_view pattern, const SetMem
     return name;
 }
 
+// The name as file systems that ignore case compare it, for every alphabet.
+std::string case_folded(const std::string& name) {
+    gchar* folded = g_utf8_casefold(name.data(), static_cast<gssize>(name.size()));
+    std::string text = folded != nullptr ? folded : lower(name);
+    g_free(folded);
+    return text;
+}
+
 } // namespace
 
 std::optional<Variation> parse_variation(const std::string& text, std::string& error) {
@@ -271,7 +279,7 @@ std::optional<std::vector<std::string>> member_file_names(const std::vector<SetM
     const bool byDefault = pattern.empty() || pattern == kDefaultNamePattern;
     const std::size_t width = std::to_string(members.size()).size();
     std::vector<std::string> names;
-    std::set<std::string> taken; // lower case
+    std::set<std::string> taken; // case-folded: "Été" and "été" are one file on some systems
     for (std::size_t i = 0; i < members.size(); ++i) {
         std::string number = std::to_string(i + 1);
         number.insert(0, width - number.size(), '0');
@@ -282,7 +290,7 @@ std::optional<std::vector<std::string>> member_file_names(const std::vector<SetM
             return std::nullopt;
         const std::string base = safe_file_name(*raw);
         std::string name = base;
-        for (int n = 2; !taken.insert(lower(name)).second; ++n) {
+        for (int n = 2; !taken.insert(case_folded(name)).second; ++n) {
             const std::string suffix = "-" + std::to_string(n);
             name = safe_file_name(base.substr(0, kMaxNameBytes - suffix.size())) + suffix;
         }

@@ -69,8 +69,9 @@ std::string safe_file_name(std::string_view text);
 
 // Each member's file name without its extension, in order: from `pattern` ({template},
 // {n} the member's number, {name}, {region}, and {NAME} for the value of any value name;
-// empty: the default), made safe, and unique without regard to case ("-2", "-3" added to a
-// name met before). Nullopt, with the reason in `error`, for an unknown placeholder.
+// empty: the default), made safe, and unique without regard to case in any alphabet ("-2",
+// "-3" added to a name met before). Nullopt, with the reason in `error`, for an unknown
+// placeholder.
 std::optional<std::vector<std::string>> member_file_names(const std::vector<SetMember>& members,
                                                           std::string_view templateName,
                                                           std::string_view pattern,

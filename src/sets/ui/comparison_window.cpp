@@ -4,6 +4,7 @@
 
 #include <QDialogButtonBox>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QTreeWidget>
@@ -65,6 +66,14 @@ ComparisonWindow::ComparisonWindow(const Comparison& comparison, QWidget* owner)
     list_->setFocus();
     if (list_->topLevelItemCount() > 0)
         list_->setCurrentItem(list_->topLevelItem(0));
+}
+
+void ComparisonWindow::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        close();
+        return;
+    }
+    InfoWindow::keyPressEvent(event);
 }
 
 } // namespace kv

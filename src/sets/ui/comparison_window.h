@@ -17,6 +17,10 @@ public:
 
     QTreeWidget* list() const { return list_; }
 
+protected:
+    // Enter closes it, as Close does.
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     QTreeWidget* list_ = nullptr;
 };

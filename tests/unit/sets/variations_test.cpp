@@ -1,5 +1,6 @@
 // The Add Variations dialog's logic and the rows of a comparison, on a scripted interface.
 #include "sets/comparison.h"
+#include "sets/sweep.h"
 #include "sets/variations_dialog.h"
 #include "support/options_text.h"
 #include "support/session_fixture.h"
@@ -62,6 +63,18 @@ TEST_F(VariationsTest, ARefusedVariationWritesNothing) {
     EXPECT_EQ(*written,
               (std::vector<std::string>{dir.str() + "/test1-set/test1-yearstr-2020.opt",
                                         dir.str() + "/test1-set/test1-yearstr-2050.opt"}));
+}
+
+// Names fit for any file system, one file each even where case is ignored.
+TEST(SetNames, AreSafeAndUniqueWhateverTheCase) {
+    std::vector<SetMember> members;
+    for (const char* name : {"Été 2030", "été/2030", "ÉTÉ.2030", "-rf", "a\tb", ""})
+        members.push_back({{}, std::nullopt, name});
+    std::string error;
+    EXPECT_EQ(
+        member_file_names(members, "t", "{name}", error),
+        (std::vector<std::string>{"Été_2030", "été_2030-2", "ÉTÉ_2030-3", "_-rf", "a_b", "_"}));
+    EXPECT_EQ(safe_file_name(std::string(200, 'x')).size(), 120u);
 }
 
 TEST(ComparisonRows, GroupValuesEntriesAndOtherLines) {
