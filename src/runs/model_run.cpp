@@ -1,5 +1,6 @@
 #include "runs/model_run.h"
 
+#include "runs/console_log.h"
 #include "runs/run_history.h"
 #include "shell/current_dir.h"
 #include "shell/dialog_helpers.h"
@@ -91,6 +92,7 @@ RunReport run_model(Session& session, const RunOptions& options) {
     facts.messageFile = session.join(sc.msgdir, sc.msgfile);
     facts.outputFile = session.join(sc.outdir, sc.outfile);
     facts.batch = options.batch;
+    facts.id = new_run_id();
     bool recorded = false;
     const auto record = [&] {
         if (std::exchange(recorded, true))
@@ -126,7 +128,9 @@ RunReport run_model(Session& session, const RunOptions& options) {
             write_batch_file(session);
         BusyPointer busy(session.ui);
         command = model_command(session);
-        const LaunchRequest request = model_launch_request(session);
+        LaunchRequest request = model_launch_request(session);
+        request.consoleFile = console_log_path(session.stateDir, facts.id).string();
+        facts.consoleFile = request.consoleFile;
         facts.options = fingerprint_options_file(facts.optionsFile);
         facts.start = std::chrono::system_clock::now();
         report.launch = session.launcher.runAndWait(request);
