@@ -1,6 +1,7 @@
 #include "runs/ui/run_history_window.h"
 
 #include "runs/run_history.h"
+#include "runs/ui/message_viewer.h"
 #include "shell/dialog_helpers.h"
 #include "shell/editor_launch.h"
 #include "shell/session.h"
@@ -62,8 +63,8 @@ void RunHistoryWindow::reload() {
 void RunHistoryWindow::openMessageFile(QTreeWidgetItem* item) {
     if (item == nullptr)
         return;
-    open_run_message_file(session_, editors_,
-                          item->data(Time, kMessageFileRole).toString().toStdString());
+    show_message_file(session_, editors_,
+                      item->data(Time, kMessageFileRole).toString().toStdString(), this);
 }
 
 } // namespace kv
