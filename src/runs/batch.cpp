@@ -365,6 +365,7 @@ std::string batch_summary_json(std::string_view batchId, const std::vector<Batch
         entry["signal"] = run.signal ? json(*run.signal) : json(nullptr);
         entry["duration_s"] = std::round(run.durationSeconds * 1000) / 1000;
         entry["message_file"] = run.messageFile.empty() ? json(nullptr) : json(run.messageFile);
+        entry["console_file"] = run.consoleFile.empty() ? json(nullptr) : json(run.consoleFile);
         if (!run.messages.empty())
             entry["messages"] = run.messages;
         list.push_back(std::move(entry));

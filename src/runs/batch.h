@@ -65,6 +65,7 @@ struct BatchRun {
     double durationSeconds = 0;    // the model's run, start to end; 0 when it did not run
     std::string messageFile;       // full path from the file's /RUNFILES/; empty: not known
     std::string outputFile;        // likewise, the OUTPUT DATA file
+    std::string consoleFile;       // the model's output, once it started; empty: none kept
     // The messages of a refusal, as the interface words them, or why the run failed before
     // the model ran (the save, the start).
     std::vector<std::string> messages;

@@ -2,6 +2,7 @@
 
 #include "runs/batch_session.h"
 #include "runs/kept_options.h"
+#include "runs/console_log.h"
 #include "runs/model_run.h"
 #include "runs/open_files.h"
 #include "runs/process_group.h"
@@ -152,13 +153,22 @@ struct LocalBatch::Impl {
         const LaunchRequest request = model_launch_request(session);
         take_options_as_run(facts, context.stateDir);
         facts.start = SystemClock::now();
-        auto process = std::make_unique<GroupProcess>(request, options.modelStdoutFd);
+        // Each model writes straight into its own console log, so that the outputs of the
+        // runs never mix; one whose log cannot be made writes where the owner said.
+        facts.id = new_run_id();
+        const std::filesystem::path consoleFile = console_log_path(context.stateDir, facts.id);
+        const UniqueFd log = open_console_log(consoleFile);
+        if (log)
+            facts.consoleFile = consoleFile.string();
+        const int out = log ? log.get() : options.modelStdoutFd;
+        auto process = std::make_unique<GroupProcess>(request, out, out);
         if (!process->started()) {
             failBeforeStart({"Cannot start the core model " + request.program + ": " +
                              process->result().errorText});
             return;
         }
         run.state = BatchRunState::Running;
+        run.consoleFile = facts.consoleFile;
         active.push_back({index, std::move(process), SteadyClock::now(), std::move(facts)});
         changed(index);
     }

@@ -29,8 +29,9 @@ public:
         // At least 1, and no more than the limit of open files allows (see parallel()).
         int parallel = 1;
         std::string id; // the batch's id; empty: a new one
-        // >= 0: the models' standard output goes here (kvopt keeps its own standard output
-        // for the summary); -1: this process's own.
+        // Each model's standard output and error go to its console log; where that cannot be
+        // made, here when >= 0 (kvopt keeps its own standard output for the summary), else to
+        // this process's own.
         int modelStdoutFd = -1;
     };
 

@@ -1,6 +1,7 @@
 #include "runs/model_run.h"
 
 #include "runs/kept_options.h"
+#include "runs/console_log.h"
 #include "runs/run_history.h"
 #include "shell/current_dir.h"
 #include "shell/dialog_helpers.h"
@@ -92,6 +93,7 @@ RunReport run_model(Session& session, const RunOptions& options) {
     facts.messageFile = session.join(sc.msgdir, sc.msgfile);
     facts.outputFile = session.join(sc.outdir, sc.outfile);
     facts.batch = options.batch;
+    facts.id = new_run_id();
     bool recorded = false;
     const auto record = [&] {
         if (std::exchange(recorded, true))
@@ -127,7 +129,9 @@ RunReport run_model(Session& session, const RunOptions& options) {
             write_batch_file(session);
         BusyPointer busy(session.ui);
         command = model_command(session);
-        const LaunchRequest request = model_launch_request(session);
+        LaunchRequest request = model_launch_request(session);
+        request.consoleFile = console_log_path(session.stateDir, facts.id).string();
+        facts.consoleFile = request.consoleFile;
         take_options_as_run(facts, session.stateDir);
         facts.start = std::chrono::system_clock::now();
         report.launch = session.launcher.runAndWait(request);

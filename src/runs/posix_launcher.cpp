@@ -1,5 +1,6 @@
 #include "runs/posix_launcher.h"
 
+#include "runs/console_log.h"
 #include "runs/process_group.h"
 
 #include <cerrno>
@@ -40,8 +41,8 @@ LaunchResult PosixLauncher::startDetached(const LaunchRequest& request) {
 }
 
 LaunchResult PosixLauncher::runAndWait(const LaunchRequest& request) {
-    GroupProcess process(request);
-    return process.wait(&stop_);
+    // The model's output goes to the terminal as it comes, and into its console log.
+    return run_with_console_log(request, STDOUT_FILENO, &stop_);
 }
 
 std::optional<std::string> capture_output(const std::vector<std::string>& argv) {

@@ -11,7 +11,8 @@ namespace kv {
 
 // The Launcher of the programs without a window system (kvopt): posix_spawn and waitpid,
 // argument vectors, no shell. Children start with the default signal dispositions; a
-// program waited for runs in a process group of its own (GroupProcess).
+// program waited for runs in a process group of its own (GroupProcess), its output teed to
+// standard output and its console log (run_with_console_log).
 class PosixLauncher : public Launcher {
 public:
     LaunchResult startDetached(const LaunchRequest& request) override;

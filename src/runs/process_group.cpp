@@ -174,8 +174,8 @@ bool process_group_alive(int pgid) {
 #endif
 }
 
-GroupProcess::GroupProcess(const LaunchRequest& request, int stdoutFd) {
-    const Spawned child = spawn_program(request, {stdoutFd, true, true});
+GroupProcess::GroupProcess(const LaunchRequest& request, int stdoutFd, int stderrFd) {
+    const Spawned child = spawn_program(request, {stdoutFd, true, true, stderrFd});
     if (child.pid < 0) {
         result_.errorText = std::strerror(child.error);
         over_ = true;
@@ -284,7 +284,7 @@ LaunchResult wait_for_child(int) {
 bool process_group_alive(int) {
     return false;
 }
-GroupProcess::GroupProcess(const LaunchRequest&, int) {
+GroupProcess::GroupProcess(const LaunchRequest&, int, int) {
     result_.errorText = "not available on this platform";
     over_ = true;
 }

@@ -38,8 +38,9 @@ class GroupProcess {
 public:
     static constexpr std::chrono::milliseconds kGracePeriod{5000};
 
-    // `stdoutFd` >= 0 becomes the program's standard output (-1: this process's own).
-    explicit GroupProcess(const LaunchRequest& request, int stdoutFd = -1);
+    // `stdoutFd` and `stderrFd` >= 0 become the program's standard output and error (-1: this
+    // process's own).
+    explicit GroupProcess(const LaunchRequest& request, int stdoutFd = -1, int stderrFd = -1);
     // A process still running is killed with its group: it never outlives its owner.
     ~GroupProcess();
     GroupProcess(const GroupProcess&) = delete;

@@ -296,6 +296,7 @@ RunRecord run_record(const RunFacts& facts, const LaunchResult& launch) {
     r.messageFile = recorded_file(facts.messageFile);
     r.outputFile = recorded_file(facts.outputFile);
     r.batch = facts.batch;
+    r.consoleFile = recorded_file(facts.consoleFile);
     return r;
 }
 
@@ -320,6 +321,10 @@ std::string history_line(const RunRecord& r) {
     j["message_file"] = file_json(r.messageFile);
     j["output_file"] = file_json(r.outputFile);
     j["batch"] = r.batch ? json(*r.batch) : json(nullptr);
+    if (r.consoleFile.path.empty())
+        j["console_file"] = nullptr;
+    else
+        j["console_file"] = file_json(r.consoleFile);
     // The readable text of a name that is not UTF-8; its bytes are kept beside it.
     return j.dump(-1, ' ', false, json::error_handler_t::replace);
 }
@@ -352,6 +357,8 @@ std::optional<RunRecord> parse_history_line(std::string_view line) {
     if (const auto o = j.find("output_file"); o != j.end())
         r.outputFile = file_of(*o);
     r.batch = optional_of<std::string>(j, "batch");
+    if (const auto c = j.find("console_file"); c != j.end())
+        r.consoleFile = file_of(*c);
     return r;
 }
 

@@ -74,6 +74,7 @@ struct RunRecord {
     RecordedFile messageFile;
     RecordedFile outputFile;
     std::optional<std::string> batch; // the batch the run belonged to
+    RecordedFile consoleFile;         // the model's output (runs/<id>.log); path empty: none
 };
 
 // What a run knows when it has ended (or could not start).
@@ -88,6 +89,7 @@ struct RunFacts {
     std::string messageFile;
     std::string outputFile;
     std::optional<std::string> batch;
+    std::string consoleFile; // where the model's output went; empty: nowhere kept
 };
 
 // The record of a run: the outcome from how the model ended ("stopped" when a stop was asked

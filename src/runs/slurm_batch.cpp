@@ -1,5 +1,6 @@
 #include "runs/slurm_batch.h"
 
+#include "runs/console_log.h"
 #include "runs/stop_request.h"
 
 #include <algorithm>
@@ -235,6 +236,7 @@ TaskStatus task_status_of(const RunRecord& record, std::vector<std::string> mess
         status.durationSeconds = record.durationSeconds;
     }
     status.messages = std::move(messages);
+    status.runId = record.id;
     return status;
 }
 
@@ -255,6 +257,8 @@ std::string task_status_text(const TaskStatus& status) {
     j["batch"] = status.batch;
     j["job_id"] = status.jobId;
     j["attempt"] = status.attempt;
+    if (!status.runId.empty())
+        j["run_id"] = status.runId;
     return j.dump(-1, ' ', false, json::error_handler_t::replace) + '\n';
 }
 
@@ -288,6 +292,7 @@ std::optional<TaskStatus> parse_task_status(std::string_view text) {
     status.batch = text_of("batch");
     status.jobId = text_of("job_id");
     status.attempt = std::max(integer("attempt").value_or(0), 0);
+    status.runId = text_of("run_id");
     if (const auto it = j.find("duration_s"); it != j.end() && it->is_number())
         status.durationSeconds = std::max(0.0, it->get<double>());
     if (const auto it = j.find("messages"); it != j.end() && it->is_array()) {
@@ -540,6 +545,13 @@ struct SlurmBatch::Impl {
         if (cancelling && outcome == BatchOutcome::Failed &&
             (status.signal || (status.kvoptExitStatus && *status.kvoptExitStatus > 128)))
             outcome = BatchOutcome::Stopped;
+        // The task's log holds all it wrote (the job script's lines and kvopt's too): it is
+        // kept as the run's console log. A run id is only a name here, never a path.
+        if (!job.stateDir.empty() && is_run_id(status.runId)) {
+            const fs::path console = console_log_path(job.stateDir, status.runId);
+            if (copy_into_console_log(task_log_path(job.dir, index), console).empty())
+                run.consoleFile = console.string();
+        }
         finish(task, outcome, std::move(messages));
     }
 

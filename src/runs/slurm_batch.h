@@ -90,6 +90,9 @@ struct SlurmJob {
     std::string kvopt;              // the kvopt program every task runs (full path)
     Settings settings;              // model directory, model executable, data directory
     SlurmSubmitOptions submit;
+    // Where a final task's log is copied as its run's console log (runs/<id>.log); empty:
+    // nowhere.
+    std::filesystem::path stateDir;
 };
 
 // `text` as one word of a POSIX shell: in single quotes, each single quote written as '\''.
@@ -142,6 +145,7 @@ struct TaskStatus {
     std::string batch;
     std::string jobId;
     int attempt = 0;
+    std::string runId; // the id of the run's history line; empty: the model did not run
 };
 
 // The status of a run from its history record (with the messages shown before it ran).

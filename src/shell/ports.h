@@ -82,6 +82,10 @@ struct LaunchRequest {
     std::string program;
     std::vector<std::string> arguments;
     std::string workingDirectory; // empty: inherit
+    // Where a program waited for writes its standard output and error, together and in order
+    // (the run's console log); empty: this process's own. Initialised here, so that a request
+    // written as {program, arguments, directory} needs no word about it.
+    std::string consoleFile{};
 };
 
 struct LaunchResult {

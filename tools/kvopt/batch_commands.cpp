@@ -37,8 +37,9 @@ void run_batch(const Globals& globals, const BatchArgs& args, int& exitCode) {
 
     const int parallel = args.parallel > 0 ? args.parallel : kv::available_processors();
     const bool refused = preflight.refused();
-    // The models' own output goes to standard error with the progress: standard output holds
-    // the summary alone, so that --json can be read by a program.
+    // Each model's output goes to its console log; only a model whose log cannot be made
+    // writes to standard error with the progress: standard output holds the summary alone, so
+    // that --json can be read by a program.
     kv::LocalBatch batch(context, std::move(preflight), {parallel, {}, kStandardError});
     const auto waiting = std::count_if(batch.runs().begin(), batch.runs().end(), [](const auto& r) {
         return r.state == kv::BatchRunState::Waiting;

@@ -104,6 +104,7 @@ void run_slurm_batch(const Globals& globals, const BatchArgs& args, const SlurmA
                                      : fs::path(slurm.batchDir);
     job.kvopt = this_program();
     job.settings = context.settings;
+    job.stateDir = context.stateDir;
     job.submit = {slurm.partition, slurm.timeLimit, slurm.account, slurm.sbatchArgs};
     const auto commands = kv::system_slurm_commands();
     kv::SlurmBatch batch(std::move(preflight), std::move(job), *commands);

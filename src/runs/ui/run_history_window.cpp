@@ -3,6 +3,7 @@
 #include "runs/run_history.h"
 #include "sets/comparison.h"
 #include "sets/ui/comparison_window.h"
+#include "runs/ui/message_viewer.h"
 #include "shell/dialog_helpers.h"
 #include "shell/editor_launch.h"
 #include "shell/session.h"
@@ -81,8 +82,8 @@ void RunHistoryWindow::reload() {
 void RunHistoryWindow::openMessageFile(QTreeWidgetItem* item) {
     if (item == nullptr)
         return;
-    open_run_message_file(session_, editors_,
-                          item->data(Time, kMessageFileRole).toString().toStdString());
+    show_message_file(session_, editors_,
+                      item->data(Time, kMessageFileRole).toString().toStdString(), this);
 }
 
 std::optional<RunRecord> RunHistoryWindow::selectedRun() const {

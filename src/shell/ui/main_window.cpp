@@ -3,6 +3,7 @@
 #include "runs/model_run.h"
 #include "runs/ui/batch_window.h"
 #include "runs/ui/desktop_notice.h"
+#include "runs/ui/message_viewer.h"
 #include "runs/ui/run_history_window.h"
 #include "sets/comparison.h"
 #include "sets/ui/comparison_window.h"
@@ -213,8 +214,10 @@ void KVGui::buildControls() {
     // Shown only while the message file exists; none is known before the first status.
     viewMsg_->setEnabled(false);
     viewMsg_->hide();
-    connect(viewMsg_, &QPushButton::clicked, this,
-            [this] { view_message_file(session_, editors_); });
+    connect(viewMsg_, &QPushButton::clicked, this, [this] {
+        show_message_file(session_, editors_,
+                          session_.join(session_.scenario.msgdir, session_.scenario.msgfile), this);
+    });
     layout->addWidget(viewMsg_, 0, Qt::AlignHCenter);
 
     auto* diagRow = new QHBoxLayout;

@@ -1,5 +1,6 @@
 #include "shell/ui/qt_launcher.h"
 
+#include "runs/console_log.h"
 #include "runs/process_group.h"
 
 #include <QCoreApplication>
@@ -31,7 +32,13 @@ LaunchResult QtLauncher::startDetached(const LaunchRequest& request) {
 }
 
 LaunchResult QtLauncher::runAndWait(const LaunchRequest& request) {
-    GroupProcess process(request);
+    // Nobody reads the program's own standard output here: the model writes straight into
+    // its console log, which the windows read.
+    UniqueFd log;
+    if (!request.consoleFile.empty())
+        log = open_console_log(request.consoleFile);
+    GroupProcess process(request, log.get(), log.get());
+    log = UniqueFd();
     if (!process.started())
         return process.result();
 

@@ -4,6 +4,7 @@
 #include "gui_support/installation.h"
 #include "runs/batch_runner.h"
 #include "runs/process_group.h"
+#include "runs/ui/message_viewer.h"
 #include "shell/editor_launch.h"
 #include "shell/session.h"
 #include "shell/settings.h"
@@ -21,6 +22,8 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -171,7 +174,12 @@ private slots:
         const std::string record = in.tmp.str() + "/editor-args";
         in.script(in.tmp.str() + "/editor", "printf '%s\\n' \"$@\" >> " + record);
         qputenv("VISUAL", QByteArray::fromStdString(in.tmp.str() + "/editor"));
+        // The message file opens in the viewer, and from there in the outside editor.
         emit list->itemDoubleClicked(list->topLevelItem(0), 0);
+        auto* viewer = in.window->findChild<MessageViewer*>("Message_Viewer");
+        QVERIFY(viewer != nullptr);
+        QCOMPARE(viewer->index().path().string(), in.model + "/outputs/test1.msg");
+        viewer->findChild<QMenuBar*>()->actions()[0]->menu()->actions()[0]->trigger();
         QTRY_COMPARE(read_file(record), in.model + "/outputs/test1.msg\n");
         qunsetenv("VISUAL");
     }
@@ -246,6 +254,39 @@ private slots:
         QCOMPARE(list->topLevelItem(3)->text(0),
                  QString::fromStdString(set + "test1-yearstr-2030-region-TX.opt"));
         QVERIFY(fs::exists(set + "sweep.csv"));
+    // The viewer finds, jumps to the marked lines and follows a file that grows.
+    void messageViewerFindsMarksAndFollows() {
+        Installation in;
+        in.start();
+        std::string text;
+        for (int i = 1; i <= 2000; ++i)
+            text += "line " + std::to_string(i) + (i == 700 ? " Warning: old table" : "") +
+                    (i == 1500 ? " ERROR 12" : "") + "\n";
+        const std::string path = in.tmp.write("outputs/run.msg", text);
+        MessageViewer viewer(*in.session, in.editors, nullptr);
+        QVERIFY(viewer.openFile(path));
+        viewer.show();
+        viewer.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&viewer));
+        auto* marks = viewer.findChild<QListWidget*>("Marks");
+        QCOMPARE(marks->count(), 2);
+        QCOMPARE(marks->item(1)->text(), QString("1500: line 1500 ERROR 12"));
+        emit marks->itemActivated(marks->item(0));
+        QCOMPARE(viewer.currentLine(), 699);
+
+        viewer.findChild<QLineEdit*>("Find")->setText("LINE 19");
+        QVERIFY(viewer.findNext(true));
+        QCOMPARE(viewer.currentLine(), 1899);
+        QTest::keyClick(&viewer, Qt::Key_F3);
+        QCOMPARE(viewer.currentLine(), 1900);
+        QTest::keyClick(&viewer, Qt::Key_F3, Qt::ShiftModifier);
+        QCOMPARE(viewer.currentLine(), 1899);
+        viewer.goToLine(1509);
+        save_screenshot(&viewer, "message-viewer");
+
+        std::ofstream(path, std::ios::app) << "line 2001 warning: late\n";
+        QTRY_COMPARE(viewer.index().lineCount(), std::size_t(2001));
+        QTRY_COMPARE(marks->count(), 3);
     }
 
     // Closing the window during a run asks whether to stop it: No keeps the window and the

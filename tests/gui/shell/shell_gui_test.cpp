@@ -1,6 +1,7 @@
 // The main window and its information windows, driven by object name on the offscreen
 // platform, with a scripted interface so that no test waits on a modal box.
 #include "gui_support/installation.h"
+#include "runs/message_view.h"
 #include "shell/editor_launch.h"
 #include "shell/file_locations.h"
 #include "shell/session.h"
@@ -207,6 +208,11 @@ private slots:
         in.ui.answerFile(in.model + "/test1.opt");
         in.find<QAction>("MnuFiles_0")->trigger(); // ... reading the file does
         QVERIFY(in.find<QPushButton>("View_Msg")->isVisible());
+        // The message viewer by default; the outside editor once the viewer's menu chose it.
+        in.find<QPushButton>("View_Msg")->click();
+        QVERIFY(in.window->findChild<QWidget*>("Message_Viewer") != nullptr);
+        QCOMPARE(write_message_file_opener(in.session->configDir, MessageFileOpener::OutsideEditor),
+                 std::string());
         in.find<QPushButton>("View_Msg")->click();
         QTRY_COMPARE(read_file(record),
                      in.model + "/test1.opt\n" + in.model + "/outputs/test1.msg\n");

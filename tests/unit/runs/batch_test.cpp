@@ -30,9 +30,11 @@ std::string options_writing(const std::string& msg, const std::string& out) {
 }
 
 // A stand-in model in the model directory: notes its start and end (nanoseconds), its
-// argument, its directory and its pid in "times"; "fail" in the file's name ends it with
+// argument, its directory and its pid in "times", and prints its argument on standard output
+// and error; "fail" in the file's name ends it with
 // status 3, "slow" makes it wait for a child that sleeps 30 s.
 constexpr const char* kStandIn = R"(echo "start $(date +%s%N) $1 $(pwd) $$" >> times
+echo "out $1"; echo "err $1" >&2
 case "$1" in
 *slow*) sleep 30 & wait ;;
 *) sleep 0.2 ;;
@@ -260,6 +262,16 @@ TEST_F(BatchTest, RunsAtMostNAtATimeEachSavedInPlaceAndRecordedWithTheBatchId) {
         EXPECT_EQ(r.outcome, HistoryOutcome::Ok);
         EXPECT_EQ(r.model, model + "/stand-in");
         EXPECT_NE(std::find(files.begin(), files.end(), r.optionsFile), files.end());
+        // Each model's output in its own console log, named in the history and the batch.
+        EXPECT_EQ(r.consoleFile.path, (dir.path() / "runs" / (r.id + ".log")).string());
+        EXPECT_EQ(read_file(r.consoleFile.path),
+                  "out " + r.optionsFile + "\nerr " + r.optionsFile + "\n");
+        EXPECT_EQ(std::count_if(batch.runs().begin(), batch.runs().end(),
+                                [&](const BatchRun& run) {
+                                    return run.consoleFile == r.consoleFile.path &&
+                                           run.optionsFile == r.optionsFile;
+                                }),
+                  1);
     }
 }
 
@@ -378,7 +390,7 @@ TEST(BatchSummary, TableJsonProgressAndExitStatus) {
     ASSERT_EQ(json["runs"].size(), 5u);
     EXPECT_EQ(json["runs"][1], nlohmann::json::parse(R"({"file": "/runs/b.opt",
         "outcome": "failed", "exit_status": 3, "signal": null, "duration_s": 1.25,
-        "message_file": "/runs/outputs/b.msg"})"));
+        "message_file": "/runs/outputs/b.msg", "console_file": null})"));
     EXPECT_EQ(json["runs"][3]["message_file"], nullptr);
     EXPECT_EQ(json["runs"][3]["messages"], nlohmann::json::parse(R"(["Packet missing"])"));
     EXPECT_EQ(json["runs"][4]["outcome"], "not started");

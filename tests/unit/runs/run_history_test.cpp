@@ -59,9 +59,16 @@ TEST_F(RunHistoryTest, ARunAppendsALineWithEveryField) {
     EXPECT_EQ(j["message_file"], (json{{"path", model + "/outputs/TEST1.MSG"}, {"size", nullptr}}));
     EXPECT_EQ(j["output_file"], (json{{"path", model + "/outputs/TEST1.OUT"}, {"size", 5}}));
     EXPECT_TRUE(j["batch"].is_null());
+    // The model's output goes to runs/<id>.log in the state folder (the fake model wrote none).
+    const std::string console =
+        (session->stateDir / "runs" / (j["id"].get<std::string>() + ".log")).string();
+    EXPECT_EQ(j["console_file"], (json{{"path", console}, {"size", nullptr}}));
+    ASSERT_EQ(launcher.waited.size(), 1u);
+    EXPECT_EQ(launcher.waited[0].consoleFile, console);
+    EXPECT_EQ(parse_history_line(j.dump())->consoleFile.path, console);
     for (const char* key :
          {"start", "end", "duration_s", "options_file", "options_sha256", "model", "outcome",
-          "exit_status", "signal", "message_file", "output_file", "batch"})
+          "exit_status", "signal", "message_file", "output_file", "batch", "console_file"})
         EXPECT_TRUE(j.contains(key)) << key;
 }
 

@@ -220,6 +220,7 @@ protected:
         job.batchId = "b1";
         job.dir = dir.path() / "batch";
         job.kvopt = "/usr/bin/kvopt";
+        job.stateDir = dir.path() / "state";
         return SlurmBatch(std::move(preflight), std::move(job), slurm, timing);
     }
     void leaveStatus(const SlurmBatch& batch, std::size_t task, BatchOutcome outcome,
@@ -233,6 +234,7 @@ protected:
         status.batch = "b1";
         status.jobId = std::move(jobId);
         status.attempt = attempt;
+        status.runId = "run" + std::to_string(task);
         ASSERT_EQ(write_task_status(task_status_path(batch.job().dir, task), status), "");
     }
     TempDir dir;
@@ -249,6 +251,7 @@ TEST_F(SlurmBatchTest, OutcomesFromStatusFilesAndTheQueue) {
     slurm.queue = {"0 RUNNING\n1 RUNNING\n2 PENDING\n", "2 RUNNING\n", ""};
     slurm.onQueue = [&](std::size_t n) {
         if (n == 1) {
+            dir.write("batch/logs/task-0.out", "model output\n");
             leaveStatus(batch, 0, BatchOutcome::Ok, 0);
             leaveStatus(batch, 1, BatchOutcome::Failed, 3);
         }
@@ -257,6 +260,10 @@ TEST_F(SlurmBatchTest, OutcomesFromStatusFilesAndTheQueue) {
 
     const auto& runs = batch.runs();
     EXPECT_EQ(runs[0].outcome, BatchOutcome::Ok);
+    // A final task's log is kept as its run's console log; one without a log has none.
+    EXPECT_EQ(runs[0].consoleFile, dir.str() + "/state/runs/run0.log");
+    EXPECT_EQ(read_file(runs[0].consoleFile), "model output\n");
+    EXPECT_EQ(runs[1].consoleFile, "");
     EXPECT_EQ(runs[1].outcome, BatchOutcome::Failed);
     EXPECT_EQ(runs[1].exitStatus, 3);
     EXPECT_DOUBLE_EQ(runs[1].durationSeconds, 0.5);
