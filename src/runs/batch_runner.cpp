@@ -39,6 +39,7 @@ BatchRunner::Row row_of(const BatchRun& run) {
     if (run.exitStatus || run.signal)
         row.duration = duration_text(run.durationSeconds);
     row.messageFile = run.messageFile;
+    row.consoleFile = run.consoleFile;
     row.note = joined(run.messages);
     return row;
 }
@@ -267,6 +268,11 @@ void BatchRunner::openMessageFile(std::size_t row, const EditorEnvironment& edit
         return;
     }
     open_run_message_file(session_, editors, all[row].messageFile);
+}
+
+std::string BatchRunner::consoleLog(std::size_t row) const {
+    const std::vector<Row> all = rows();
+    return row < all.size() ? all[row].consoleFile : std::string();
 }
 
 } // namespace kv

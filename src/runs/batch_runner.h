@@ -34,7 +34,8 @@ public:
         std::string exitStatus; // "0", "3", "signal 9"; empty when the model did not end
         std::string duration;   // "0.5 s"; empty until the run has ended
         std::string messageFile;
-        std::string note; // a refusal's or failure's messages, one per line
+        std::string consoleFile; // the model's output, once it started
+        std::string note;        // a refusal's or failure's messages, one per line
         bool finished = false;
     };
 
@@ -98,6 +99,8 @@ public:
     // A double click on a finished row: its message file in the text editor, or "Message
     // file not found: " and its path; for a file that did not reach its model, why not.
     void openMessageFile(std::size_t row, const EditorEnvironment& editors);
+    // The console log of a running or finished row; empty when its model never started.
+    std::string consoleLog(std::size_t row) const;
 
 private:
     struct Check;

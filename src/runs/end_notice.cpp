@@ -26,4 +26,19 @@ bool end_notice_due(const EndNotice& notice, bool programActive) {
     return !programActive && notice.seconds > kEndNoticeAfterSeconds;
 }
 
+std::string run_outcome_text(const RunRecord& record) {
+    if (record.outcome != HistoryOutcome::Failed)
+        return std::string(outcome_text(record.outcome));
+    if (record.signal)
+        return "ended by signal " + std::to_string(*record.signal);
+    if (record.exitStatus)
+        return "failed with exit status " + std::to_string(*record.exitStatus);
+    return "failed";
+}
+
+std::string running_status_text(const std::string& optionsFile, double seconds) {
+    return "Running " + std::filesystem::path(optionsFile).filename().string() + " \u2014 " +
+           clock_text(seconds);
+}
+
 } // namespace kv

@@ -28,4 +28,11 @@ EndNotice batch_end_notice(const std::vector<BatchRun>& runs, double seconds);
 // active (the user is busy elsewhere and would not see the window's own word).
 bool end_notice_due(const EndNotice& notice, bool programActive);
 
+// How a run ended, for the Run window: "ok", "failed with exit status 3", "ended by signal 9",
+// "stopped", "not started".
+std::string run_outcome_text(const RunRecord& record);
+
+// The main window's status while a model runs: "Running demo.opt — 0:12".
+std::string running_status_text(const std::string& optionsFile, double seconds);
+
 } // namespace kv

@@ -1,7 +1,7 @@
 #include "runs/model_run.h"
 
-#include "runs/kept_options.h"
 #include "runs/console_log.h"
+#include "runs/kept_options.h"
 #include "runs/run_history.h"
 #include "shell/current_dir.h"
 #include "shell/dialog_helpers.h"
@@ -134,6 +134,8 @@ RunReport run_model(Session& session, const RunOptions& options) {
         facts.consoleFile = request.consoleFile;
         take_options_as_run(facts, session.stateDir);
         facts.start = std::chrono::system_clock::now();
+        if (options.started)
+            options.started(facts);
         report.launch = session.launcher.runAndWait(request);
         if (!report.launch.started)
             throw RunError(start_error(request));

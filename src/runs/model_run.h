@@ -3,6 +3,7 @@
 #include "runs/run_history.h"
 #include "shell/ports.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -31,6 +32,9 @@ struct RunReport {
 // the runs of the batch would overwrite in turn, and carries the batch's id in its history line.
 struct RunOptions {
     std::optional<std::string> batch;
+    // Told right before the model starts: what the run is, where its output goes (the Run
+    // window follows it from there).
+    std::function<void(const RunFacts&)> started;
 };
 
 // The log line of a run ended by Model > Stop Run (or by kvopt on SIGINT or SIGTERM).

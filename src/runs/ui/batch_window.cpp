@@ -1,7 +1,9 @@
 #include "runs/ui/batch_window.h"
 
 #include "runs/ui/desktop_notice.h"
+#include "runs/ui/message_viewer.h"
 #include "sets/ui/variations_form.h"
+#include "shell/session.h"
 #include "shell/ui/center_form.h"
 
 #include <QCloseEvent>
@@ -53,11 +55,23 @@ BatchWindow::BatchWindow(Session& session, const EditorEnvironment& editors, QWi
     list_->header()->setStretchLastSection(true);
     // A path wider than its column keeps its end, the file name.
     list_->setTextElideMode(Qt::ElideLeft);
-    list_->setToolTip("Double-click a finished run to open its message file");
-    connect(list_, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item) {
-        runner_.openMessageFile(static_cast<std::size_t>(list_->indexOfTopLevelItem(item)),
-                                editors_);
-    });
+    list_->setToolTip("Double-click a run to follow its output, its message file to open that");
+    connect(list_, &QTreeWidget::itemDoubleClicked, this,
+            [this, s = &session](QTreeWidgetItem* item, int column) {
+                const auto row = static_cast<std::size_t>(list_->indexOfTopLevelItem(item));
+                const std::string log = runner_.consoleLog(row);
+                if (column == MessageFile || log.empty()) {
+                    runner_.openMessageFile(row, editors_);
+                    return;
+                }
+                auto* viewer = new MessageViewer(*s, editors_, this);
+                if (!viewer->openFile(log)) {
+                    delete viewer;
+                    s->message("Console log not found: " + log, MessageIcon::Exclamation);
+                    return;
+                }
+                viewer->show();
+            });
     connect(list_, &QTreeWidget::itemSelectionChanged, this, &BatchWindow::refreshButtons);
 
     add_ = button("CmdAdd", "&Add...", this);
@@ -177,11 +191,11 @@ void BatchWindow::refresh() {
         const BatchRunner::Row& row = rows[i];
         QTreeWidgetItem* item = list_->topLevelItem(static_cast<int>(i));
         item->setText(File, qs(row.file));
-        item->setText(State, qs(row.state));
+        item->setText(Column::State, qs(row.state));
         item->setText(ExitStatus, qs(row.exitStatus));
         item->setText(Duration, qs(row.duration));
         item->setText(MessageFile, qs(row.messageFile));
-        item->setToolTip(State, qs(row.note));
+        item->setToolTip(Column::State, qs(row.note));
         item->setToolTip(File, qs(row.note.empty() ? row.file : row.note));
         item->setToolTip(MessageFile, qs(row.messageFile));
     }
@@ -205,7 +219,7 @@ void BatchWindow::fitColumns() {
     for (int c = File; c < MessageFile; ++c)
         list_->resizeColumnToContents(c);
     int room = list_->viewport()->width();
-    for (int c = State; c < MessageFile; ++c)
+    for (int c = Column::State; c < MessageFile; ++c)
         room -= list_->columnWidth(c);
     int message = list_->header()->sectionSizeHint(MessageFile);
     for (int row = 0; row < list_->topLevelItemCount(); ++row)

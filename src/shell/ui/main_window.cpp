@@ -5,6 +5,7 @@
 #include "runs/ui/desktop_notice.h"
 #include "runs/ui/message_viewer.h"
 #include "runs/ui/run_history_window.h"
+#include "runs/ui/run_window.h"
 #include "sets/comparison.h"
 #include "sets/ui/comparison_window.h"
 #include "shell/demo_copy.h"
@@ -35,6 +36,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QStatusBar>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -413,10 +415,26 @@ void KVGui::fillRecentMenu() {
 
 void KVGui::runModel() {
     setRunning(true);
-    const RunReport report = run_model(session_);
+    RunOptions options;
+    options.started = [this](const RunFacts& facts) {
+        if (runWindow_ == nullptr) {
+            runWindow_ = new RunWindow(session_, editors_, this);
+            connect(runWindow_, &RunWindow::ticked, this,
+                    [this](const QString& status) { statusBar()->showMessage(status); });
+        }
+        statusBar()->show();
+        runWindow_->begin(facts);
+    };
+    const RunReport report = run_model(session_, options);
     if (ended_)
         return;
     setRunning(false);
+    if (runWindow_ != nullptr && runWindow_->running())
+        runWindow_->end(report);
+    if (statusBar()->isVisible()) {
+        statusBar()->clearMessage();
+        statusBar()->hide();
+    }
     if (report.record)
         notice_end(this, run_end_notice(*report.record));
     if (endAfterRun_) {

@@ -22,6 +22,7 @@ namespace kv {
 class Banner;
 class DemoScenario;
 class DialogRegistry;
+class RunWindow;
 class EditorEnvironment;
 class RecoveryKeeper;
 class RunHistoryWindow;
@@ -118,6 +119,7 @@ private:
     QPushButton* cmdDiag_ = nullptr;
     QAction* mnuRun_ = nullptr;
     QAction* mnuStop_ = nullptr;
+    RunWindow* runWindow_ = nullptr; // made at the first run, kept for the next
     QMenu* recentMenu_ = nullptr;
     std::map<QString, QAction*> items_;
     std::map<QString, std::function<void()>> handlers_;

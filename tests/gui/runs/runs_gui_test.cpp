@@ -23,12 +23,15 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMainWindow>
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSpinBox>
+#include <QStatusBar>
 #include <QTimer>
+#include <QTreeView>
 #include <QTreeWidget>
 #include <QtTest>
 #include <csignal>
@@ -104,6 +107,54 @@ private slots:
         QCOMPARE(in.ui.messages.size(), std::size_t(1));
         QVERIFY(!in.find<QPushButton>("View_Msg")->isVisible());
         QVERIFY(in.find<QAction>("MnuRun")->isEnabled());
+    }
+
+    // The Run window shows the model's output while it runs, the time ticking in the main
+    // window's status; its Stop ends the run and the outcome shows. The window stays for the
+    // next run, which it shows from the start.
+    void runWindowShowsTheOutputAsItComes() {
+        Installation in;
+        in.start();
+        in.script(in.model + "/talky-model",
+                  "i=0\nwhile [ $i -lt 100 ]; do echo \"line $i\"; i=$((i+1)); sleep 0.1; done");
+        in.session->settings.modelexe = "talky-model";
+        QString statusWhileRunning;
+        int linesWhileRunning = 0;
+        QTimer poll;
+        poll.setInterval(50);
+        connect(&poll, &QTimer::timeout, [&] {
+            auto* window = in.window->findChild<QWidget*>("Run_Window");
+            auto* text = window ? window->findChild<QTreeView*>("Text") : nullptr;
+            if (text == nullptr || text->model()->rowCount() < 4 || linesWhileRunning > 0)
+                return;
+            linesWhileRunning = text->model()->rowCount();
+            statusWhileRunning = in.window->statusBar()->currentMessage();
+            save_screenshot(window, "run-window");
+            window->findChild<QPushButton*>("CmdStop")->click();
+        });
+        poll.start();
+        in.find<QAction>("MnuRun")->trigger();
+        poll.stop();
+        auto* window = in.window->findChild<QWidget*>("Run_Window");
+        QVERIFY(window != nullptr && window->isVisible());
+        QVERIFY(linesWhileRunning >= 4);
+        QVERIFY2(statusWhileRunning.startsWith("Running test1.opt \u2014 0:0"),
+                 qPrintable(statusWhileRunning));
+        QCOMPARE(window->findChild<QLabel*>("LblOutcome")->text(), QString("stopped"));
+        QCOMPARE(window->findChild<QLabel*>("LblOptionsFile")->text(),
+                 QString::fromStdString(in.model + "/test1.opt"));
+        QVERIFY(!window->findChild<QPushButton*>("CmdStop")->isEnabled());
+        QVERIFY(window->findChild<QPushButton*>("CmdViewMsg")->isEnabled());
+        const auto* text = window->findChild<QTreeView*>("Text");
+        QCOMPARE(text->model()->index(0, 0).data().toString(), QString("line 0"));
+
+        in.script(in.model + "/talky-model", "echo done; exit 3");
+        in.find<QAction>("MnuRun")->trigger();
+        QCOMPARE(in.window->findChildren<QWidget*>("Run_Window").size(), 1);
+        QCOMPARE(window->findChild<QLabel*>("LblOutcome")->text(),
+                 QString("failed with exit status 3"));
+        QCOMPARE(text->model()->rowCount(), 1);
+        QCOMPARE(text->model()->index(0, 0).data().toString(), QString("done"));
     }
 
     // Model > Stop Run ends a model that has started a child process, with the child; the
@@ -254,6 +305,8 @@ private slots:
         QCOMPARE(list->topLevelItem(3)->text(0),
                  QString::fromStdString(set + "test1-yearstr-2030-region-TX.opt"));
         QVERIFY(fs::exists(set + "sweep.csv"));
+    }
+
     // The viewer finds, jumps to the marked lines and follows a file that grows.
     void messageViewerFindsMarksAndFollows() {
         Installation in;
@@ -389,10 +442,15 @@ private slots:
         const std::string record = in.tmp.str() + "/editor-args";
         in.script(in.tmp.str() + "/editor", "printf '%s\\n' \"$@\" >> " + record);
         qputenv("VISUAL", QByteArray::fromStdString(in.tmp.str() + "/editor"));
-        emit list->itemDoubleClicked(list->topLevelItem(0), 0);
+        emit list->itemDoubleClicked(list->topLevelItem(0), 4);
         QTRY_COMPARE(read_file(record),
                      in.model + "/outputs/good run of the spring scenario.msg\n");
         qunsetenv("VISUAL");
+        // Elsewhere in the row, the run's own output in the viewer.
+        emit list->itemDoubleClicked(list->topLevelItem(0), 0);
+        const auto viewers = batch->findChildren<MessageViewer*>();
+        QCOMPARE(viewers.size(), 1);
+        QVERIFY(viewers[0]->index().path().string().ends_with(".log"));
 
         list->selectAll();
         batch->findChild<QPushButton*>("CmdRemove")->click();

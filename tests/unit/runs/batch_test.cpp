@@ -440,6 +440,17 @@ TEST(EndNotice, SaysHowARunEndedAndOnlyWhenItIsDue) {
     EXPECT_FALSE(end_notice_due(ranLong, true));
     run.durationSeconds = 30;
     EXPECT_FALSE(end_notice_due(run_end_notice(run), false));
+
+    // The Run window's outcome and the main window's status while a model runs.
+    EXPECT_EQ(run_outcome_text(run), "ok");
+    run.outcome = HistoryOutcome::Failed;
+    run.exitStatus = 3;
+    EXPECT_EQ(run_outcome_text(run), "failed with exit status 3");
+    run.signal = 9;
+    EXPECT_EQ(run_outcome_text(run), "ended by signal 9");
+    run.outcome = HistoryOutcome::Stopped;
+    EXPECT_EQ(run_outcome_text(run), "stopped");
+    EXPECT_EQ(running_status_text("/home/ana/runs/demo.opt", 72.4), "Running demo.opt \u2014 1:12");
 }
 
 TEST(BatchFiles, FoldersGiveTheirOptionsFilesSorted) {
