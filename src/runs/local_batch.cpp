@@ -1,8 +1,8 @@
 #include "runs/local_batch.h"
 
 #include "runs/batch_session.h"
-#include "runs/kept_options.h"
 #include "runs/console_log.h"
+#include "runs/kept_options.h"
 #include "runs/model_run.h"
 #include "runs/open_files.h"
 #include "runs/process_group.h"

@@ -1,9 +1,9 @@
 #include "runs/ui/run_history_window.h"
 
 #include "runs/run_history.h"
+#include "runs/ui/message_viewer.h"
 #include "sets/comparison.h"
 #include "sets/ui/comparison_window.h"
-#include "runs/ui/message_viewer.h"
 #include "shell/dialog_helpers.h"
 #include "shell/editor_launch.h"
 #include "shell/session.h"
