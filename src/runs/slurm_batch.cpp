@@ -7,6 +7,7 @@
 #include <cctype>
 #include <charconv>
 #include <fstream>
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <set>
 #include <system_error>
@@ -656,15 +657,23 @@ struct SlurmBatch::Impl {
         problems.push_back("squeue has failed for " +
                            std::to_string(timing.queueFailureLimit.count() / 1000) +
                            " s, the batch is no longer watched: " + why);
+        endTheRest([&](std::size_t i) {
+            finish(tasks[i], BatchOutcome::Failed,
+                   {"outcome unknown: the task may still run; its status file will be " +
+                    task_status_path(job.dir, i).string()});
+        });
+    }
+
+    // The batch is over: each task not finished yet ends by its status file when it left
+    // one, else as `withoutStatus` ends it.
+    void endTheRest(const std::function<void(std::size_t)>& withoutStatus) {
         for (std::size_t i = 0; i < tasks.size(); ++i) {
             if (finished(tasks[i]))
                 continue;
             if (tasks[i].status)
                 finishFromStatus(i);
             else
-                finish(tasks[i], BatchOutcome::Failed,
-                       {"outcome unknown: the task may still run; its status file will be " +
-                        task_status_path(job.dir, i).string()});
+                withoutStatus(i);
         }
         over = true;
     }
@@ -747,16 +756,9 @@ struct SlurmBatch::Impl {
                 problems.push_back("tasks of job " + jobId + " were still in Slurm's queue " +
                                    std::to_string(timing.cancelWait.count() / 1000) +
                                    " s after scancel");
-            for (std::size_t i = 0; i < tasks.size(); ++i) {
-                if (finished(tasks[i]))
-                    continue;
-                if (tasks[i].status)
-                    finishFromStatus(i);
-                else
-                    finish(tasks[i],
-                           taskStarted(i) ? BatchOutcome::Stopped : BatchOutcome::NotStarted);
-            }
-            over = true;
+            endTheRest([&](std::size_t i) {
+                finish(tasks[i], taskStarted(i) ? BatchOutcome::Stopped : BatchOutcome::NotStarted);
+            });
             return true;
         }
         // A cancelled batch is over once nothing of it is left in the queue.
