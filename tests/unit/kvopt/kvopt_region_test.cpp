@@ -14,8 +14,7 @@ namespace {
 namespace fs = std::filesystem;
 
 ProgramResult kvopt(std::vector<std::string> args) {
-    args.insert(args.begin(), {kKvopt, "--model-dir", kModel, "--data-dir", kData});
-    return run_program(args);
+    return kvopt_on_demo(std::move(args));
 }
 
 std::vector<std::string> names(const nlohmann::json& list, const char* field) {
