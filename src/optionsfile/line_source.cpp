@@ -1,5 +1,7 @@
 #include "optionsfile/line_source.h"
 
+#include "shell/text.h"
+
 #include <sstream>
 
 namespace kv {
@@ -14,7 +16,7 @@ LineSource LineSource::fromStream(std::istream& in) {
 bool LineSource::next(std::string& line) {
     if (pos_ >= text_.size())
         return false;
-    const std::size_t end = text_.find_first_of("\r\n", pos_);
+    const std::size_t end = find_line_break(text_, pos_);
     if (end == std::string::npos) {
         line.assign(text_, pos_, std::string::npos);
         pos_ = text_.size();

@@ -42,6 +42,11 @@ bool starts_with_end(std::string_view text) {
 } // namespace
 
 bool names_packet(std::string_view line) {
+    // Asked of every line: most are values, and only a line whose first character after the
+    // blanks is "/" can name a packet.
+    const auto first = line.find_first_not_of(' ');
+    if (first == std::string_view::npos || line[first] != '/')
+        return false;
     const std::string t = trim(line);
     if (t.size() < 3 || t.front() != '/' || t.back() != '/')
         return false;

@@ -4,6 +4,7 @@
 #include "shell/run_error.h"
 #include "shell/session.h"
 
+#include <optional>
 #include <unordered_set>
 #include <vector>
 
@@ -77,28 +78,30 @@ bool validate_region(Session& session) {
             const auto state = session.statelist.find(region.code.substr(0, 2));
             if (!state)
                 throw RunError(kInvalidProcedureCall);
-            RecordSet rs;
-            if (!index) {
-                rs = session.refdb->query(region_query(region.code));
-            } else if (const std::string* county = index->county(region.code)) {
-                rs.columns = {"COUNTY"};
-                rs.rows.push_back({*county});
+            // The county's name, when the database knows the code.
+            std::optional<std::string> county;
+            if (index) {
+                if (const std::string* name = index->county(region.code))
+                    county = *name;
+            } else if (const RecordSet rs = session.refdb->query(region_query(region.code));
+                       !rs.empty()) {
+                county = rs.value(0, "COUNTY");
             }
             // A state's code names the whole state at every level: the county level also
             // takes whole states ("All California : 06000").
-            if (!rs.empty() && region.code.size() >= 3 &&
+            if (county && region.code.size() >= 3 &&
                 region.code.compare(region.code.size() - 3, 3, "000") == 0) {
                 region.isState = true;
                 region.abbr = state->abbr;
                 region.statename = state->statename;
                 region.county = "*****";
-            } else if (!rs.empty() && sc.regionlevel == 2) {
+            } else if (county && sc.regionlevel == 2) {
                 region.abbr = state->abbr;
                 region.statename = state->statename;
-                region.county = rs.value(0, "COUNTY");
+                region.county = std::move(*county);
                 region.isState = false;
             } else {
-                if (!rs.empty())
+                if (county)
                     misfits.push_back(region.code);
                 dropped.insert(&region);
             }

@@ -63,7 +63,8 @@ public:
             refusal_ = "The options file was not written: a value in " +
                        std::string(format::packet_name(*packet_)) + " holds a line break:\n" +
                        quoted_showing_line_breaks(text);
-        out_ << text << kEol;
+        out_.write(text.data(), static_cast<std::streamsize>(text.size()));
+        out_.write(kEol.data(), static_cast<std::streamsize>(kEol.size()));
     }
     // Writes the packet from the scenario.
     void write(Packet packet) {
@@ -191,16 +192,27 @@ void PacketWriter::put_region() {
     line(format::packet_name(Packet::Region));
     line(std::string(format::kRegionLevelLabel) +
          std::string(caption_at(format::kRegionLevelKeywords, sc_.regionlevel)));
+    // One buffer for every line: a nationwide list has thousands.
+    std::string text;
     for (const auto& entry : sc_.regions) {
-        std::string label;
-        if (entry->isState)
-            label = sc_.regionlevel == 2 ? "All " + entry->statename : entry->statename;
-        else
-            label = entry->county + " " + entry->abbr;
-        if (label.size() < 20)
-            line(padded_label(label) + entry->code);
-        else
-            line(label.substr(0, 16) + " " + label.substr(label.size() - 2) + ": " + entry->code);
+        text.clear();
+        if (entry->isState) {
+            if (sc_.regionlevel == 2)
+                text += "All ";
+            text += entry->statename;
+        } else {
+            text += entry->county;
+            text += ' ';
+            text += entry->abbr;
+        }
+        if (text.size() < 20) {
+            if (text.size() < format::kLabelPad.size())
+                text += format::kLabelPad.substr(text.size());
+            text += entry->code;
+        } else {
+            text = text.substr(0, 16) + " " + text.substr(text.size() - 2) + ": " + entry->code;
+        }
+        line(text);
     }
     line(format::kEnd);
 }

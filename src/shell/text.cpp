@@ -33,22 +33,34 @@ std::string lower(std::string_view text) {
     return out;
 }
 
-std::string trim_left(std::string_view text) {
+namespace {
+
+std::string_view without_leading_blanks(std::string_view text) {
     std::size_t i = 0;
     while (i < text.size() && is_blank(text[i]))
         ++i;
-    return std::string(text.substr(i));
+    return text.substr(i);
 }
 
-std::string trim_right(std::string_view text) {
+std::string_view without_trailing_blanks(std::string_view text) {
     std::size_t n = text.size();
     while (n > 0 && is_blank(text[n - 1]))
         --n;
-    return std::string(text.substr(0, n));
+    return text.substr(0, n);
+}
+
+} // namespace
+
+std::string trim_left(std::string_view text) {
+    return std::string(without_leading_blanks(text));
+}
+
+std::string trim_right(std::string_view text) {
+    return std::string(without_trailing_blanks(text));
 }
 
 std::string trim(std::string_view text) {
-    return trim_right(trim_left(text));
+    return std::string(without_trailing_blanks(without_leading_blanks(text)));
 }
 
 bool contains(std::string_view text, std::string_view part) {
@@ -122,11 +134,24 @@ std::string colon_value_keep_case(std::string_view line) {
 }
 
 std::string colon_value(std::string_view line) {
-    return upper(colon_value_keep_case(line));
+    // One string made, not three: the reader asks this of every line of a region list.
+    const auto colon = line.find(':');
+    const std::string_view value = colon == std::string_view::npos ? line : line.substr(colon + 1);
+    return upper(without_trailing_blanks(without_leading_blanks(value)));
 }
 
 bool holds_line_break(std::string_view text) {
-    return text.find_first_of("\r\n") != std::string_view::npos;
+    return find_line_break(text) != std::string_view::npos;
+}
+
+std::size_t find_line_break(std::string_view text, std::size_t from) {
+    // A plain scan: find_first_of looks each character up in the set, and the reader and
+    // writer ask this of every line.
+    for (std::size_t i = from; i < text.size(); ++i) {
+        if (text[i] == '\r' || text[i] == '\n')
+            return i;
+    }
+    return std::string_view::npos;
 }
 
 std::string without_line_breaks(std::string text) {

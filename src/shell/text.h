@@ -35,6 +35,8 @@ std::string colon_value_keep_case(std::string_view line);
 
 // Every value of an options file is one line: these keep line breaks out of it.
 bool holds_line_break(std::string_view text);
+// The position of the first CR or LF at or after `from`, or npos.
+std::size_t find_line_break(std::string_view text, std::size_t from = 0);
 std::string without_line_breaks(std::string text);
 // The text in double quotes, its carriage returns and line feeds written as \r and \n, as a
 // message shows a value that holds them.

@@ -34,6 +34,33 @@ TEST(KeyedCollection, KeepsOrderAndRefusesDuplicateKeysWhateverTheirCase) {
     EXPECT_FALSE(c.find("/c.alo"));
 }
 
+// A copy shares its list with the original until one of them changes: every change, made on
+// either side, leaves the other as it was.
+TEST(KeyedCollection, ACopyKeepsItsEntriesWhenEitherSideChanges) {
+    using Change = void (*)(AllocCollection&);
+    const std::vector<std::pair<const char*, Change>> changes = {
+        {"add", [](AllocCollection& c) { c.add(entry("/c.alo"), "/c.alo"); }},
+        {"insert", [](AllocCollection& c) { c.insert(0, entry("/c.alo"), "/c.alo"); }},
+        {"removeAt", [](AllocCollection& c) { c.removeAt(1); }},
+        {"retain", [](AllocCollection& c) { c.retain([](const AllocCls&) { return false; }); }},
+        {"clear", [](AllocCollection& c) { c.clear(); }},
+    };
+    for (const auto& [name, change] : changes) {
+        for (const bool changeTheCopy : {false, true}) {
+            SCOPED_TRACE(std::string(name) + (changeTheCopy ? " on the copy" : " on the original"));
+            AllocCollection original;
+            original.add(entry("/a.alo"), "/a.alo");
+            original.add(entry("/b.alo"), "/b.alo");
+            AllocCollection copy = original;
+            change(changeTheCopy ? copy : original);
+            const AllocCollection& kept = changeTheCopy ? original : copy;
+            EXPECT_EQ(keys(kept), (std::vector<std::string>{"/a.alo", "/b.alo"}));
+            EXPECT_TRUE(kept.contains("/B.ALO"));
+            EXPECT_FALSE(kept.contains("/c.alo"));
+        }
+    }
+}
+
 TEST(CopyFileCollection, SharesTheEntriesInOrder) {
     AllocCollection source, target;
     source.add(entry("/a.alo"), "/a.alo");
