@@ -8,6 +8,7 @@
 #include "runs/process_group.h"
 #include "runs/run_history.h"
 #include "runs/stop_request.h"
+#include "shell/current_dir.h"
 #include "shell/file_commands.h"
 
 #include <algorithm>
@@ -27,12 +28,6 @@ namespace {
 
 using SteadyClock = std::chrono::steady_clock;
 using SystemClock = std::chrono::system_clock;
-
-std::string absolute_path(const std::string& path) {
-    std::error_code ec;
-    const std::filesystem::path full = std::filesystem::absolute(path, ec);
-    return ec ? path : full.lexically_normal().string();
-}
 
 double seconds_between(SteadyClock::time_point from, SteadyClock::time_point to) {
     return std::chrono::duration<double>(to - from).count();

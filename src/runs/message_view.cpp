@@ -1,7 +1,8 @@
 #include "runs/message_view.h"
 
+#include "shell/text.h"
+
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 #include <fstream>
 #include <memory>
@@ -17,13 +18,6 @@ namespace kv {
 namespace {
 
 constexpr std::size_t kReadChunk = 1 << 20;
-
-std::string lower(std::string_view text) {
-    std::string out(text);
-    for (char& c : out)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return out;
-}
 
 bool holds_mark(std::string_view lowered) {
     return lowered.find("error") != std::string_view::npos ||

@@ -44,12 +44,6 @@ void write_batch_file(const Session& session) {
         throw RunError(error_number_from_errno(errno != 0 ? errno : EIO));
 }
 
-std::string absolute_path(const std::string& path) {
-    std::error_code ec;
-    const std::filesystem::path full = std::filesystem::absolute(path, ec);
-    return ec ? path : full.lexically_normal().string();
-}
-
 int start_error(const LaunchRequest& request) {
     return file_exists(request.program) ? kPathFileAccessError : kFileNotFound;
 }

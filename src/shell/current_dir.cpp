@@ -8,6 +8,12 @@
 
 namespace kv {
 
+std::string absolute_path(const std::string& path) {
+    std::error_code ec;
+    const std::filesystem::path full = std::filesystem::absolute(path, ec);
+    return ec ? path : full.lexically_normal().string();
+}
+
 bool make_current(const std::string& dir) {
     if (dir.empty())
         return false;

@@ -12,6 +12,10 @@ class Session;
 // False when the directory cannot be made current (it then stays as it was).
 bool make_current(const std::string& dir);
 
+// The path made absolute against the current directory and normalised; the path itself
+// when the current directory cannot be found.
+std::string absolute_path(const std::string& path);
+
 // Makes the program's own directory current.
 bool make_program_dir_current(const Session& session);
 
