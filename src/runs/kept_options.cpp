@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdint>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -190,19 +191,34 @@ PruneResult prune_run_history(const fs::path& stateDir,
         break;
     }
     std::error_code ec;
+    // The cutoff on the clock of file times.
+    const auto fileCutoff =
+        fs::file_time_type::clock::now() - (std::chrono::system_clock::now() - cutoff);
     for (const auto& entry :
          fs::directory_iterator(stateDir / std::string(kKeptOptionsFolder), ec)) {
         const std::string name = entry.path().filename().string();
         // A copy kept or touched since the cutoff may belong to a run still going on, whose
         // record is written when it ends.
-        const bool recent =
-            entry.last_write_time(ec) >=
-            fs::file_time_type::clock::now() - (std::chrono::system_clock::now() - cutoff);
+        const bool recent = entry.last_write_time(ec) >= fileCutoff;
         if (name.ends_with(kKeptExtension) && !named.contains(name) && !recent) {
             std::error_code removeError;
             if (fs::remove(entry.path(), removeError))
                 ++result.filesRemoved;
         }
+    }
+    // A copy opened as a run is read when it is opened; after that only its untitled
+    // scenario matters, which Save writes elsewhere.
+    for (const auto& entry :
+         fs::directory_iterator(stateDir / std::string(kOpenedRunsFolder), ec)) {
+        auto newest = entry.last_write_time(ec);
+        for (const auto& file : fs::directory_iterator(entry.path(), ec))
+            newest = std::max(newest, file.last_write_time(ec));
+        if (newest >= fileCutoff)
+            continue;
+        std::error_code removeError;
+        const auto removed = fs::remove_all(entry.path(), removeError);
+        if (removed != static_cast<std::uintmax_t>(-1) && removed > 1)
+            result.filesRemoved += static_cast<std::size_t>(removed - 1); // not the folder
     }
     return result;
 }

@@ -14,6 +14,8 @@
 namespace kv {
 
 inline constexpr std::string_view kKeptOptionsFolder = "runs/options";
+// Under the state folder: the copies of kept options files opened as runs, one folder a run.
+inline constexpr std::string_view kOpenedRunsFolder = "runs/opened";
 
 // Takes the fingerprint of the run's options file and keeps its content, read once for both:
 // sets `facts.options` and `facts.optionsKept`. An unreadable file leaves both empty; a copy
@@ -43,7 +45,8 @@ struct PruneResult {
 
 // Removes the records of the runs started before `cutoff` from the history (damaged lines are
 // kept as they are) and then every kept copy no remaining record names, unless it was kept
-// or last used since the cutoff (its run may still be going on). The history is
+// or last used since the cutoff (its run may still be going on), and the copies opened as
+// runs that were last written before the cutoff. The history is
 // written anew beside itself and renamed into place, so it is never left half written; a
 // run recorded meanwhile is not lost (the history is read again when it grew).
 PruneResult prune_run_history(const std::filesystem::path& stateDir,

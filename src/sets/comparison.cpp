@@ -109,7 +109,7 @@ bool open_run_as_untitled(Session& session, const RunRecord& record) {
         return false;
     // A copy of its own under the run's file name: a save in place could otherwise reach the
     // kept copy, which must stay as the run was given it.
-    const fs::path folder = session.stateDir / "runs" / "opened" / record.id;
+    const fs::path folder = session.stateDir / std::string(kOpenedRunsFolder) / record.id;
     const fs::path copy = folder / fs::path(record.optionsFile).filename();
     std::error_code ec;
     fs::create_directories(folder, ec);

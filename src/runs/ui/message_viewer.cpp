@@ -10,6 +10,7 @@
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QInputDialog>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -144,6 +145,9 @@ MessageViewer::MessageViewer(Session& session, const EditorEnvironment& editors,
             [this](QListWidgetItem* item) { goToLine(item->data(Qt::UserRole).toInt()); });
     connect(marks_, &QListWidget::itemClicked, this,
             [this](QListWidgetItem* item) { goToLine(item->data(Qt::UserRole).toInt()); });
+    // The arrow keys and the mouse move the current line too.
+    connect(text_->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this] { showPosition(); });
     follow_ = new QTimer(this);
     connect(follow_, &QTimer::timeout, this, &MessageViewer::follow);
     setTabOrder(text_, marks_);
@@ -177,7 +181,11 @@ void MessageViewer::goToLine(int line) {
     const QModelIndex i = model_->index(line);
     text_->setCurrentIndex(i);
     text_->scrollTo(i, QAbstractItemView::PositionAtCenter);
-    status_->setText(QString("Line %1 of %2").arg(line + 1).arg(model_->rowCount({})));
+    showPosition();
+}
+
+void MessageViewer::showPosition() {
+    status_->setText(QString("Line %1 of %2").arg(currentLine() + 1).arg(model_->rowCount({})));
 }
 
 bool MessageViewer::findNext(bool forward) {
@@ -204,6 +212,7 @@ void MessageViewer::follow() {
         return;
     model_->sync();
     refreshMarks();
+    showPosition();
     if (atEnd)
         text_->scrollToBottom();
 }
@@ -233,6 +242,8 @@ void MessageViewer::refreshMarks() {
                                 marks_);
         item->setData(Qt::UserRole, static_cast<int>(lines[i]));
     }
+    // A file without errors or warnings gives the text the whole width.
+    marks_->setVisible(marks_->count() > 0);
 }
 
 void show_message_file(Session& session, const EditorEnvironment& editors, const std::string& path,

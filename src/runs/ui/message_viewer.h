@@ -45,6 +45,8 @@ private:
     void showFind();
     void askLine();
     void refreshMarks();
+    // "Line N of M" for the current line and the lines read so far.
+    void showPosition();
 
     Session& session_;
     const EditorEnvironment& editors_;

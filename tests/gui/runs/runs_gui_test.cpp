@@ -147,6 +147,7 @@ private slots:
         QVERIFY(window->findChild<QPushButton*>("CmdViewMsg")->isEnabled());
         const auto* text = window->findChild<QTreeView*>("Text");
         QCOMPARE(text->model()->index(0, 0).data().toString(), QString("line 0"));
+        QVERIFY(!window->findChild<QListWidget*>("Marks")->isVisible()); // nothing marked
 
         in.script(in.model + "/talky-model", "echo done; exit 3");
         in.find<QAction>("MnuRun")->trigger();
@@ -340,6 +341,7 @@ private slots:
         std::ofstream(path, std::ios::app) << "line 2001 warning: late\n";
         QTRY_COMPARE(viewer.index().lineCount(), std::size_t(2001));
         QTRY_COMPARE(marks->count(), 3);
+        QCOMPARE(viewer.findChild<QLabel*>("Status")->text(), QString("Line 1510 of 2001"));
     }
 
     // Closing the window during a run asks whether to stop it: No keeps the window and the

@@ -488,11 +488,14 @@ TEST_F(KvoptRunTest, ARunKeepsItsOptionsFile) {
     EXPECT_EQ(history({"show", "nosuchrun"}).err, "kvopt history show: no run nosuchrun in the "
                                                   "history\n");
 
+    // A copy the window opened as a run goes with them.
+    dir.write("bin/runs/opened/" + runs[1]["id"].get<std::string>() + "/demo.opt", first);
     const ProgramResult pruned = history({"prune", "--older-than", "0"});
     EXPECT_EQ(pruned.exitCode, 0) << pruned.err;
-    EXPECT_EQ(pruned.out, "2 runs and 2 kept options files removed\n");
+    EXPECT_EQ(pruned.out, "2 runs and 3 kept options files removed\n");
     EXPECT_EQ(history({"--json"}).out, "[]\n");
     EXPECT_EQ(std::distance(fs::directory_iterator(kept), {}), 0);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path() / "bin/runs/opened"), {}), 0);
 }
 
 // kvopt batch on copies of the demo file whose outputs are named after them, run by a
