@@ -65,8 +65,8 @@ std::optional<PacketStart> packet_started_by(std::string_view line) {
 }
 
 bool PacketBody::isTerminator(std::string_view line) const {
-    if (packet_ == Packet::Region)
-        return colon_value(line) == format::kEnd;
+    if (packet_ == Packet::Region) // a region line without "/" is never "/END/"
+        return line.find('/') != std::string_view::npos && colon_value(line) == format::kEnd;
     if (packet_ == Packet::Period)
         return count_ == 9;
     return starts_with_end(trim_left(line));
