@@ -3,6 +3,7 @@
 #include "shell/dialog_helpers.h"
 #include "shell/editor_launch.h"
 #include "shell/session.h"
+#include "shell/text.h"
 
 #include <QAbstractListModel>
 #include <QAction>
@@ -38,7 +39,8 @@ class LineListModel : public QAbstractListModel {
 public:
     LineListModel(const LineIndex& index, QObject* parent)
         : QAbstractListModel(parent), index_(index),
-          mark_(QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning)) {
+          error_(QApplication::style()->standardIcon(QStyle::SP_MessageBoxCritical)),
+          warning_(QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning)) {
         // Unmarked lines keep the margin too, so that every line's text starts in one column.
         QPixmap none(kMarkSize, kMarkSize);
         none.fill(Qt::transparent);
@@ -50,8 +52,11 @@ public:
         const auto row = static_cast<std::size_t>(i.row());
         if (role == Qt::DisplayRole)
             return QString::fromUtf8(index_.line(row));
-        if (role == Qt::DecorationRole)
-            return index_.marked(row) ? mark_ : blank_;
+        if (role == Qt::DecorationRole) {
+            if (!index_.marked(row))
+                return blank_;
+            return contains(lower(index_.line(row)), "error") ? error_ : warning_;
+        }
         return {};
     }
     // Takes in the lines the index has now; the last row may have grown.
@@ -74,7 +79,8 @@ public:
 
 private:
     const LineIndex& index_;
-    QIcon mark_;
+    QIcon error_;
+    QIcon warning_;
     QIcon blank_;
     int rows_ = 0;
 };
@@ -241,6 +247,7 @@ void MessageViewer::refreshMarks() {
                                     .arg(QString::fromUtf8(index_.line(lines[i])).left(80)),
                                 marks_);
         item->setData(Qt::UserRole, static_cast<int>(lines[i]));
+        item->setToolTip(item->text()); // the list is narrow
     }
     // A file without errors or warnings gives the text the whole width.
     marks_->setVisible(marks_->count() > 0);
