@@ -11,6 +11,7 @@
 #include "shell/status.h"
 
 #include <csignal>
+#include <fstream>
 #include <iostream>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -54,6 +55,19 @@ void leave_status(const RunArgs& args, kv::TaskStatus status) {
         std::cerr << "kvopt run: " << error << '\n';
 }
 
+// The model's output came to the terminal as it is; when its last line has no line end, the
+// status lines begin on a line of their own all the same. The console log keeps it as it is.
+void end_the_models_last_line(const kv::RunReport& report) {
+    if (!report.record || report.record->consoleFile.path.empty())
+        return;
+    std::ifstream log(report.record->consoleFile.path, std::ios::binary | std::ios::ate);
+    if (!log || log.tellg() <= 0)
+        return;
+    log.seekg(-1, std::ios::end);
+    if (log.get() != '\n')
+        std::cout << '\n';
+}
+
 // Runs the core model on FILE as Model > Run does: reads it, saves it in place, writes
 // kelvaro.bat, starts the model from the model directory and waits; then prints the three
 // status lines. Exit status 0 when the model ran and ended with status 0.
@@ -84,6 +98,7 @@ void run_run(const Globals& globals, const RunArgs& args, int& exitCode) {
     if (!args.batch.empty())
         options.batch = args.batch;
     const kv::RunReport report = kv::run_model(session, options);
+    end_the_models_last_line(report);
     std::cout << kv::status_display(session.scenario, session.settings, session.rules).text << '\n';
     if (!report.historyError.empty())
         std::cerr << "kvopt run: " << report.historyError << '\n';

@@ -444,6 +444,20 @@ TEST_F(KvoptRunTest, SigintSigtermAndSighupStopTheRunWhichIsRecorded) {
                        "YYYY-MM-DDTHH:MM[:SS])\n");
 }
 
+// A model whose last line has no line end: kvopt's status lines still begin on their own
+// line, and the console log holds the output as the model wrote it.
+TEST_F(KvoptRunTest, TheStatusLinesBeginOnALineOfTheirOwn) {
+    const std::string script = dir.write("model/unended-model", "#!/bin/sh\nprintf 'no end'\n");
+    fs::permissions(script, fs::perms::owner_all, fs::perm_options::add);
+    const ProgramResult run = run_program({kvoptCopy, "--model-dir", model, "run",
+                                           model + "/demo.opt", "--model-exe", "unended-model"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(run.out.starts_with("no end\n")) << run.out;
+    const auto runs = nlohmann::json::parse(history({"--json"}).out);
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(read_file(runs[0]["console_file"]["path"].get<std::string>()), "no end");
+}
+
 // Each run keeps its options file, named by its content: shown byte for byte, written out and
 // compared after the file has changed, and pruned with its record.
 TEST_F(KvoptRunTest, ARunKeepsItsOptionsFile) {
