@@ -116,6 +116,7 @@ void GeoAllocDialog::del() {
         if (line < saved.size())
             saved.removeAt(line);
     }
+    seledit_.clear(); // it showed a line that is gone
     refill();
     listchanged_ = true;
 }

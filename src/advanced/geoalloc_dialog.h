@@ -65,7 +65,7 @@ public:
     // false), the descriptor, the entry at the end of the list. False when it was refused
     // (its message has been shown).
     bool addFile(const std::string& path, bool checkExistence = true);
-    // "Delete": removes every selected line.
+    // "Delete": removes every selected line and empties `SelEdit`.
     void del();
     // "Replace": the current line's file becomes the path typed in `SelEdit`, keeping its
     // position and descriptor. Nothing happens without a current line.

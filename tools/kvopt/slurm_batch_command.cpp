@@ -130,7 +130,8 @@ void run_slurm_batch(const Globals& globals, const BatchArgs& args, const SlurmA
         exitCode = kRefused;
         return;
     }
-    const std::string folder = batch.job().dir.string();
+    // Shown to a terminal: a control character in the name is shown escaped.
+    const std::string folder = kv::escape_control_characters(batch.job().dir.string());
     if (stopAsked()) {
         summary();
         return;

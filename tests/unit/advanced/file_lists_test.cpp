@@ -186,6 +186,7 @@ TEST_F(GeoAllocTest, DeleteThenOkCommitsAndShowsTheNote) {
     EXPECT_EQ(dialog.selEdit(), house);
     dialog.del();
     EXPECT_TRUE(dialog.lines().empty());
+    EXPECT_EQ(dialog.selEdit(), "");
     ASSERT_TRUE(dialog.ok());
     dialog.unload();
     EXPECT_TRUE(sc().allocfiles.empty());
