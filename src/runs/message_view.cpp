@@ -30,16 +30,8 @@ bool is_marked_line(std::string_view line) {
     return holds_mark(lower(line));
 }
 
-LineIndex::~LineIndex() {
-    reset();
-}
-
 void LineIndex::reset() {
-#ifndef _WIN32
-    if (fd_ >= 0)
-        ::close(fd_);
-#endif
-    fd_ = -1;
+    fd_ = UniqueFd();
     starts_.clear();
     marks_.clear();
     indexed_ = 0;
@@ -51,9 +43,9 @@ bool LineIndex::open(const std::filesystem::path& path) {
     reset();
     path_ = path;
 #ifndef _WIN32
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    fd_ = UniqueFd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
 #endif
-    if (fd_ < 0)
+    if (!fd_)
         return false;
     refresh();
     return true;
@@ -126,10 +118,10 @@ void LineIndex::scan(const char* data, std::size_t size) {
 
 bool LineIndex::refresh() {
 #ifndef _WIN32
-    if (fd_ < 0)
+    if (!fd_)
         return false;
     struct stat st {};
-    if (::fstat(fd_, &st) != 0)
+    if (::fstat(fd_.get(), &st) != 0)
         return false;
     const auto size = static_cast<std::uint64_t>(st.st_size);
     if (size == indexed_)
@@ -143,7 +135,7 @@ bool LineIndex::refresh() {
     const auto buffer = std::make_unique<char[]>(kReadChunk);
     while (indexed_ < size) {
         const ssize_t n =
-            ::pread(fd_, buffer.get(),
+            ::pread(fd_.get(), buffer.get(),
                     static_cast<std::size_t>(std::min<std::uint64_t>(kReadChunk, size - indexed_)),
                     static_cast<off_t>(indexed_));
         if (n <= 0)
@@ -157,14 +149,14 @@ bool LineIndex::refresh() {
 }
 
 std::string LineIndex::line(std::size_t i) const {
-    if (i >= starts_.size() || fd_ < 0)
+    if (i >= starts_.size() || !fd_)
         return {};
     const std::uint64_t begin = starts_[i];
     const std::uint64_t end = i + 1 < starts_.size() ? starts_[i + 1] : indexed_;
     std::string text(static_cast<std::size_t>(std::min<std::uint64_t>(end - begin, kMaxLineShown)),
                      '\0');
 #ifndef _WIN32
-    const ssize_t n = ::pread(fd_, text.data(), text.size(), static_cast<off_t>(begin));
+    const ssize_t n = ::pread(fd_.get(), text.data(), text.size(), static_cast<off_t>(begin));
     text.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
 #endif
     if (!text.empty() && text.back() == '\n')

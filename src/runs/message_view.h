@@ -1,5 +1,7 @@
 #pragma once
 
+#include "runs/console_log.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -20,7 +22,6 @@ public:
     static constexpr std::size_t kMaxLineShown = 4096;
 
     LineIndex() = default;
-    ~LineIndex();
     LineIndex(const LineIndex&) = delete;
     LineIndex& operator=(const LineIndex&) = delete;
 
@@ -47,7 +48,7 @@ private:
     void endLine();
 
     std::filesystem::path path_;
-    int fd_ = -1;
+    UniqueFd fd_;
     std::vector<std::uint64_t> starts_; // where each line starts; the last may be unended
     std::vector<std::size_t> marks_;
     std::uint64_t indexed_ = 0; // bytes indexed
