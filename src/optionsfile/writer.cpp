@@ -38,10 +38,14 @@ constexpr std::string_view kEol = "\r\n";
 
 // A label padded with the tail of "                   : " so that the value starts in
 // column 22. Labels of 21 characters or more get no padding.
+void pad_label(std::string& label) {
+    if (label.size() < format::kLabelPad.size())
+        label += format::kLabelPad.substr(label.size());
+}
+
 std::string padded_label(std::string_view label) {
     std::string out(label);
-    if (label.size() < format::kLabelPad.size())
-        out += format::kLabelPad.substr(label.size());
+    pad_label(out);
     return out;
 }
 
@@ -206,8 +210,7 @@ void PacketWriter::put_region() {
             text += entry->abbr;
         }
         if (text.size() < 20) {
-            if (text.size() < format::kLabelPad.size())
-                text += format::kLabelPad.substr(text.size());
+            pad_label(text);
             text += entry->code;
         } else {
             text = text.substr(0, 16) + " " + text.substr(text.size() - 2) + ": " + entry->code;
